@@ -1,0 +1,23 @@
+#include "common/device_path.h"
+
+#include <cstdlib>
+
+namespace qz {
+
+std::string device_root() {
+    const char* root = std::getenv("QZ_DEVICE_ROOT");
+    if (root == nullptr) return {};
+    std::string value(root);
+    while (value.size() > 1 && value.back() == '/') value.pop_back();
+    return value;
+}
+
+std::string device_path(std::string_view absolute_path) {
+    std::string root = device_root();
+    if (root.empty() || absolute_path.empty() || absolute_path.front() != '/') {
+        return std::string(absolute_path);
+    }
+    return root + std::string(absolute_path);
+}
+
+}  // namespace qz
