@@ -1,0 +1,246 @@
+#include "history/history_store.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <limits>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <string_view>
+
+#include "common/log.h"
+#include "common/utf8.h"
+
+namespace qz {
+
+namespace {
+
+using nlohmann::json;
+
+enum class FileState { Missing, Valid, Unreadable };
+
+struct LoadResult {
+    FileState state = FileState::Missing;
+    std::vector<HistoryItem> items;
+};
+
+// Reads the whole file; nullopt with errno set when it cannot be opened or read.
+std::optional<std::string> read_file(const std::string& path) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return std::nullopt;
+    std::string text;
+    char buf[8192];
+    for (;;) {
+        ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            int saved = errno;
+            ::close(fd);
+            errno = saved;
+            return std::nullopt;
+        }
+        if (n == 0) break;
+        text.append(buf, static_cast<size_t>(n));
+    }
+    ::close(fd);
+    return text;
+}
+
+bool get_string(const json& obj, const char* key, std::string& out) {
+    auto it = obj.find(key);
+    if (it == obj.end() || !it->is_string()) return false;
+    out = it->get<std::string>();
+    return true;
+}
+
+// Integers only: a fraction such as 12.5 (or 12.0) is the wrong type.
+bool get_unsigned(const json& obj, const char* key, uint64_t max, uint64_t& out) {
+    auto it = obj.find(key);
+    if (it == obj.end() || !it->is_number_unsigned()) return false;
+    uint64_t v = it->get<uint64_t>();
+    if (v > max) return false;
+    out = v;
+    return true;
+}
+
+bool get_signed(const json& obj, const char* key, int64_t& out) {
+    auto it = obj.find(key);
+    if (it == obj.end()) return false;
+    if (it->is_number_unsigned()) {
+        uint64_t v = it->get<uint64_t>();
+        if (v > static_cast<uint64_t>(std::numeric_limits<int64_t>::max())) return false;
+        out = static_cast<int64_t>(v);
+        return true;
+    }
+    if (!it->is_number_integer()) return false;
+    out = it->get<int64_t>();
+    return true;
+}
+
+std::optional<HistoryItem> item_from_json(const json& obj) {
+    if (!obj.is_object()) return std::nullopt;
+    HistoryItem item;
+    uint64_t episode = 0;
+    bool ok = get_string(obj, "movie_id", item.movie_id) && get_string(obj, "movie_title", item.movie_title) &&
+              get_string(obj, "poster_url", item.poster_url) && get_string(obj, "server_name", item.server_name) &&
+              get_unsigned(obj, "episode_number", std::numeric_limits<uint32_t>::max(), episode) &&
+              get_string(obj, "episode_title", item.episode_title) && get_string(obj, "play_url", item.play_url) &&
+              get_signed(obj, "last_pos_secs", item.last_pos_secs) &&
+              get_signed(obj, "duration_secs", item.duration_secs) &&
+              get_unsigned(obj, "updated_at", std::numeric_limits<uint64_t>::max(), item.updated_at);
+    if (!ok) return std::nullopt;
+    item.episode_number = static_cast<uint32_t>(episode);
+    return item;
+}
+
+std::optional<std::vector<HistoryItem>> parse_history(std::string_view text) {
+    if (!utf8::is_valid(text)) return std::nullopt;
+    json doc = json::parse(text, nullptr, /*allow_exceptions=*/false);
+    if (doc.is_discarded() || !doc.is_array()) return std::nullopt;
+    std::vector<HistoryItem> items;
+    items.reserve(doc.size());
+    for (const json& entry : doc) {
+        auto item = item_from_json(entry);
+        if (!item) return std::nullopt;
+        items.push_back(std::move(*item));
+    }
+    return items;
+}
+
+LoadResult load_with_state(const std::string& path) {
+    auto text = read_file(path);
+    if (!text) return {errno == ENOENT ? FileState::Missing : FileState::Unreadable, {}};
+    auto items = parse_history(*text);
+    if (!items) return {FileState::Unreadable, {}};
+    return {FileState::Valid, std::move(*items)};
+}
+
+bool write_all(int fd, std::string_view data) {
+    while (!data.empty()) {
+        ssize_t n = ::write(fd, data.data(), data.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        data.remove_prefix(static_cast<size_t>(n));
+    }
+    return true;
+}
+
+// The temporary file is flushed to the medium before the rename, and the
+// directory after it, so a power cut leaves either the old or the new file.
+bool write_temp(const std::string& tmp, std::string_view text) {
+    int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) return false;
+    bool ok = write_all(fd, text) && ::fsync(fd) == 0;
+    if (::close(fd) != 0) ok = false;
+    if (!ok) ::unlink(tmp.c_str());
+    return ok;
+}
+
+void sync_directory_of(const std::string& path) {
+    std::filesystem::path dir = std::filesystem::path(path).parent_path();
+    if (dir.empty()) dir = ".";
+    int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
+std::string temp_path_for(const std::string& path) {
+    return std::filesystem::path(path).replace_extension("tmp").string();
+}
+
+// Write errors are silent; an unreadable old file is moved aside first so the
+// titles it may still hold are not lost to the rewrite.
+void save_history(const std::string& path, std::string_view text, bool keep_old_as_backup) {
+    const std::string tmp = temp_path_for(path);
+    if (!write_temp(tmp, text)) return;
+    if (keep_old_as_backup) {
+        const std::string backup = history_backup_path(path);
+        if (::rename(path.c_str(), backup.c_str()) != 0) {
+            // Never overwrite what could not be kept.
+            ::unlink(tmp.c_str());
+            return;
+        }
+        log::history("Unreadable history kept as " + backup);
+    }
+    if (::rename(tmp.c_str(), path.c_str()) != 0) {
+        ::unlink(tmp.c_str());
+        return;
+    }
+    sync_directory_of(path);
+}
+
+bool is_blank(const std::string& text) { return utf8::trim(text).empty(); }
+
+}  // namespace
+
+std::vector<HistoryItem> load_history(const std::string& path) { return load_with_state(path).items; }
+
+int64_t normalized_position(int64_t position_secs, int64_t duration_secs) {
+    if (position_secs < 0) return 0;
+    if (duration_secs > 60 && position_secs >= duration_secs - 30) return 0;
+    return position_secs;
+}
+
+std::string serialize_history(const std::vector<HistoryItem>& items) {
+    nlohmann::ordered_json doc = nlohmann::ordered_json::array();
+    for (const HistoryItem& h : items) {
+        nlohmann::ordered_json e;
+        e["movie_id"] = h.movie_id;
+        e["movie_title"] = h.movie_title;
+        e["poster_url"] = h.poster_url;
+        e["server_name"] = h.server_name;
+        e["episode_number"] = h.episode_number;
+        e["episode_title"] = h.episode_title;
+        e["play_url"] = h.play_url;
+        e["last_pos_secs"] = h.last_pos_secs;
+        e["duration_secs"] = h.duration_secs;
+        e["updated_at"] = h.updated_at;
+        doc.push_back(std::move(e));
+    }
+    return doc.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+}
+
+std::string history_backup_path(const std::string& path) { return path + ".bad"; }
+
+void record_progress_at(const std::string& path, const std::string& movie_id, const std::string& movie_title,
+                        const std::string& poster_url, const std::string& server_name, uint32_t episode_number,
+                        const std::string& episode_title, const std::string& play_url, int64_t position_secs,
+                        int64_t duration_secs, uint64_t now_secs) {
+    if (is_blank(movie_id) || is_blank(play_url)) return;
+
+    LoadResult loaded = load_with_state(path);
+    std::vector<HistoryItem> items;
+    items.reserve(loaded.items.size() + 1);
+    const int64_t stored = normalized_position(position_secs, duration_secs);
+    items.push_back(HistoryItem{movie_id, movie_title, poster_url, server_name, episode_number, episode_title,
+                                play_url, stored, duration_secs, now_secs});
+    for (HistoryItem& old : loaded.items) {
+        if (old.movie_id != movie_id) items.push_back(std::move(old));
+    }
+    if (items.size() > HISTORY_MAX_ENTRIES) items.resize(HISTORY_MAX_ENTRIES);
+
+    save_history(path, serialize_history(items), loaded.state == FileState::Unreadable);
+
+    log::history("Recorded progress for '" + movie_title + "' (ep " + std::to_string(episode_number) +
+                 ", pos: " + std::to_string(stored) + "s [raw " + std::to_string(position_secs) + "s] / " +
+                 std::to_string(duration_secs) + "s)");
+}
+
+void record_progress(const std::string& path, const std::string& movie_id, const std::string& movie_title,
+                     const std::string& poster_url, const std::string& server_name, uint32_t episode_number,
+                     const std::string& episode_title, const std::string& play_url, int64_t position_secs,
+                     int64_t duration_secs) {
+    using namespace std::chrono;
+    const auto since_epoch = duration_cast<seconds>(system_clock::now().time_since_epoch()).count();
+    const uint64_t now = since_epoch < 0 ? 0 : static_cast<uint64_t>(since_epoch);
+    record_progress_at(path, movie_id, movie_title, poster_url, server_name, episode_number, episode_title,
+                       play_url, position_secs, duration_secs, now);
+}
+
+}  // namespace qz

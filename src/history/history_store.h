@@ -1,0 +1,55 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace qz {
+
+// One title of the watch history. Field order is the order written to disk.
+struct HistoryItem {
+    std::string movie_id;
+    std::string movie_title;
+    std::string poster_url;
+    std::string server_name;
+    uint32_t episode_number = 0;
+    std::string episode_title;
+    std::string play_url;
+    int64_t last_pos_secs = 0;
+    int64_t duration_secs = 0;
+    uint64_t updated_at = 0;
+
+    bool operator==(const HistoryItem&) const = default;
+};
+
+inline constexpr size_t HISTORY_MAX_ENTRIES = 30;
+
+// The list stored at path, newest first. Empty when the file is missing,
+// unreadable, not UTF-8, not a JSON array, or any entry is incomplete or
+// carries a value of the wrong type.
+std::vector<HistoryItem> load_history(const std::string& path);
+
+// Stores one viewing at the front of the history (see record_progress_at);
+// the clock is the wall clock.
+void record_progress(const std::string& path, const std::string& movie_id, const std::string& movie_title,
+                     const std::string& poster_url, const std::string& server_name, uint32_t episode_number,
+                     const std::string& episode_title, const std::string& play_url, int64_t position_secs,
+                     int64_t duration_secs);
+
+// The same with the recording time given, so tests need no clock.
+void record_progress_at(const std::string& path, const std::string& movie_id, const std::string& movie_title,
+                        const std::string& poster_url, const std::string& server_name, uint32_t episode_number,
+                        const std::string& episode_title, const std::string& play_url, int64_t position_secs,
+                        int64_t duration_secs, uint64_t now_secs);
+
+// The resume position kept for a viewing: 0 when it ended within the last
+// 30 seconds of a media longer than a minute, or when it is negative.
+int64_t normalized_position(int64_t position_secs, int64_t duration_secs);
+
+// The file text: a two-space indented JSON array, no final line feed.
+std::string serialize_history(const std::vector<HistoryItem>& items);
+
+// Where an unreadable history is moved before it is replaced.
+std::string history_backup_path(const std::string& path);
+
+}  // namespace qz
