@@ -3,6 +3,7 @@
 #include <sys/types.h>
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <variant>
 #include <vector>
@@ -41,12 +42,22 @@ public:
     ssize_t read_some(char* buf, size_t len);
     // Blocks until the child exits; returns the raw wait status.
     int wait();
+    // The wait status when the child has exited (reaping it), nullopt while it
+    // still runs. Never blocks.
+    std::optional<int> try_wait();
     // Sends the signal (no-op when already reaped).
     void kill(int signal);
+    // Closes the read end of stdout early (a relay that stops reading).
+    void close_stdout();
+    bool reaped() const { return reaped_; }
 
 private:
+    void release() noexcept;
+
     pid_t pid_ = -1;
     int stdout_fd_ = -1;
+    bool reaped_ = false;
+    int status_ = -1;
 };
 
 using RunCaptureResult = std::variant<CommandOutput, SpawnError>;
