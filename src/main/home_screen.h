@@ -1,0 +1,14 @@
+#pragma once
+
+#include "graphics/text_renderer.h"
+#include "main/app_state.h"
+#include "main/poster_lookup.h"
+
+namespace qz {
+
+inline constexpr Color HOME_BACKGROUND = 0xff0e0a1a;
+
+// Draws the home screen from the state; changes nothing but pixels.
+void draw_home(const AppState& state, PosterLookup& posters, TextRenderer& text);
+
+}  // namespace qz

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "catalog/worker_message.h"
+#include "common/channel.h"
+#include "graphics/framebuffer.h"
+#include "input/button.h"
+#include "main/app_state.h"
+#include "main/poster_lookup.h"
+#include "main/workers.h"
+
+namespace qz {
+
+// What one pass of the loop works with besides the state.
+struct LoopContext {
+    AppState& state;
+    Framebuffer& fb;
+    PosterLookup& posters;
+    Workers& workers;
+    Receiver<Button>& input;
+    Receiver<WorkerMessage>& results;
+    // Asked each time the cache is written: the data directory may appear.
+    std::function<std::string()> catalog_cache_path;
+};
+
+enum class KeyResult { Continue, ExitProgram };
+
+void handle_message(LoopContext& ctx, WorkerMessage message);
+KeyResult handle_key(LoopContext& ctx, Button button);
+
+// Draws the current screen into the back buffer (no present).
+void draw_screen(LoopContext& ctx);
+
+// Results, input, draw, present. False when the user left the program.
+bool run_pass(LoopContext& ctx);
+
+// Passes paced to 16 ms until the user leaves from the home screen.
+void run_main_loop(LoopContext& ctx);
+
+}  // namespace qz
