@@ -1,0 +1,201 @@
+#include "support/thumb_images.h"
+
+#include <png.h>
+#include <zlib.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace qz::test {
+
+ThumbTempDir::ThumbTempDir() {
+    char pattern[] = "/tmp/qz-thumb-XXXXXX";
+    if (!::mkdtemp(pattern)) throw std::runtime_error("mkdtemp failed");
+    path_ = pattern;
+}
+
+ThumbTempDir::~ThumbTempDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+}
+
+std::string thumb_read_file(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+void thumb_write_file(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out) throw std::runtime_error("cannot write " + path);
+}
+
+bool thumb_run(const std::string& command) { return std::system(command.c_str()) == 0; }
+
+bool thumb_have_tools(const std::vector<std::string>& programs) {
+    for (const auto& p : programs) {
+        if (!thumb_run("command -v " + p + " >/dev/null 2>&1")) return false;
+    }
+    return true;
+}
+
+namespace {
+
+void append_to_string(png_structp png, png_bytep data, size_t length) {
+    static_cast<std::string*>(png_get_io_ptr(png))->append(reinterpret_cast<const char*>(data), length);
+}
+
+void no_flush(png_structp) {}
+
+std::string chunk(const char* type, const std::string& data) {
+    std::string out;
+    const uint32_t length = static_cast<uint32_t>(data.size());
+    for (int i = 3; i >= 0; --i) out.push_back(static_cast<char>(length >> (8 * i)));
+    std::string body = std::string(type, 4) + data;
+    out += body;
+    const uint32_t crc = static_cast<uint32_t>(
+        ::crc32(0, reinterpret_cast<const Bytef*>(body.data()), static_cast<uInt>(body.size())));
+    for (int i = 3; i >= 0; --i) out.push_back(static_cast<char>(crc >> (8 * i)));
+    return out;
+}
+
+void put_be32(std::string& out, uint32_t v) {
+    for (int i = 3; i >= 0; --i) out.push_back(static_cast<char>(v >> (8 * i)));
+}
+
+}  // namespace
+
+std::string thumb_encode_png(const PngSpec& spec) {
+    std::string out;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        throw std::runtime_error("png encode failed");
+    }
+    png_set_write_fn(png, &out, append_to_string, no_flush);
+    png_set_IHDR(png, info, spec.width, spec.height, spec.bit_depth, spec.color_type,
+                 spec.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
+    std::vector<png_color> palette;
+    for (const auto& c : spec.palette) palette.push_back({c[0], c[1], c[2]});
+    if (!palette.empty()) png_set_PLTE(png, info, palette.data(), static_cast<int>(palette.size()));
+    if (!spec.trns.empty()) {
+        if (spec.color_type == PNG_COLOR_TYPE_PALETTE) {
+            png_set_tRNS(png, info, spec.trns.data(), static_cast<int>(spec.trns.size()), nullptr);
+        } else {
+            png_color_16 key{};
+            auto sample = [&](size_t i) { return static_cast<png_uint_16>((spec.trns[i] << 8) | spec.trns[i + 1]); };
+            if (spec.color_type == PNG_COLOR_TYPE_GRAY) {
+                key.gray = sample(0);
+            } else {
+                key.red = sample(0);
+                key.green = sample(2);
+                key.blue = sample(4);
+            }
+            png_set_tRNS(png, info, nullptr, 0, &key);
+        }
+    }
+    png_write_info(png, info);
+    std::vector<png_bytep> rows;
+    for (const auto& r : spec.rows) rows.push_back(const_cast<png_bytep>(r.data()));
+    png_write_image(png, rows.data());
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return out;
+}
+
+std::string thumb_png_header_only(uint32_t width, uint32_t height) {
+    std::string out("\x89PNG\r\n\x1a\n", 8);
+    std::string ihdr;
+    put_be32(ihdr, width);
+    put_be32(ihdr, height);
+    ihdr += std::string("\x08\x06\x00\x00\x00", 5);  // 8-bit RGBA, no interlace
+    return out + chunk("IHDR", ihdr);
+}
+
+std::string thumb_rgba_png(const RgbaBitmap& image) {
+    PngSpec spec;
+    spec.width = image.width;
+    spec.height = image.height;
+    spec.color_type = PNG_COLOR_TYPE_RGB_ALPHA;
+    for (uint32_t y = 0; y < image.height; ++y) {
+        auto begin = image.pixels.begin() + static_cast<std::ptrdiff_t>(y) * image.width * 4;
+        spec.rows.emplace_back(begin, begin + image.width * 4);
+    }
+    return thumb_encode_png(spec);
+}
+
+namespace {
+RgbaBitmap filled(uint32_t width, uint32_t height, Rgba (*colour)(uint32_t, uint32_t, uint32_t, uint32_t)) {
+    RgbaBitmap image{width, height, std::vector<uint8_t>(static_cast<size_t>(width) * height * 4)};
+    for (uint32_t y = 0; y < height; ++y) {
+        for (uint32_t x = 0; x < width; ++x) {
+            const Rgba c = colour(x, y, width, height);
+            uint8_t* p = &image.pixels[(static_cast<size_t>(y) * width + x) * 4];
+            p[0] = c.r;
+            p[1] = c.g;
+            p[2] = c.b;
+            p[3] = c.a;
+        }
+    }
+    return image;
+}
+}  // namespace
+
+RgbaBitmap thumb_quadrants(uint32_t width, uint32_t height) {
+    return filled(width, height, [](uint32_t x, uint32_t y, uint32_t w, uint32_t h) -> Rgba {
+        const bool right = x >= w / 2, bottom = y >= h / 2;
+        if (!bottom) return right ? Rgba{0, 255, 0, 255} : Rgba{255, 0, 0, 255};
+        return right ? Rgba{255, 255, 255, 255} : Rgba{0, 0, 255, 255};
+    });
+}
+
+RgbaBitmap thumb_half_transparent(uint32_t width, uint32_t height) {
+    return filled(width, height, [](uint32_t x, uint32_t, uint32_t w, uint32_t) -> Rgba {
+        return x < w / 2 ? Rgba{255, 0, 0, 255} : Rgba{0, 0, 255, 0};
+    });
+}
+
+RgbaBitmap thumb_noise(uint32_t width, uint32_t height, bool with_alpha) {
+    RgbaBitmap image{width, height, std::vector<uint8_t>(static_cast<size_t>(width) * height * 4)};
+    uint32_t state = 0x12345678u;
+    for (size_t i = 0; i < image.pixels.size(); ++i) {
+        state = state * 1664525u + 1013904223u;
+        image.pixels[i] = static_cast<uint8_t>(state >> 24);
+        if (i % 4 == 3 && !with_alpha) image.pixels[i] = 255;
+    }
+    return image;
+}
+
+void thumb_write_ppm(const std::string& path, const RgbaBitmap& image) {
+    std::string out = "P6\n" + std::to_string(image.width) + " " + std::to_string(image.height) + "\n255\n";
+    for (size_t i = 0; i < image.pixels.size(); i += 4) {
+        out.append(reinterpret_cast<const char*>(&image.pixels[i]), 3);
+    }
+    thumb_write_file(path, out);
+}
+
+Rgba thumb_pixel(const RgbaBitmap& image, uint32_t x, uint32_t y) {
+    const uint8_t* p = &image.pixels[(static_cast<size_t>(y) * image.width + x) * 4];
+    return {p[0], p[1], p[2], p[3]};
+}
+
+bool thumb_near(Rgba got, Rgba want, int tolerance) {
+    auto close = [&](uint8_t a, uint8_t b) { return std::abs(int{a} - int{b}) <= tolerance; };
+    return close(got.r, want.r) && close(got.g, want.g) && close(got.b, want.b) && close(got.a, want.a);
+}
+
+std::string thumb_describe(Rgba p) {
+    char text[48];
+    std::snprintf(text, sizeof text, "(%d,%d,%d,%d)", p.r, p.g, p.b, p.a);
+    return text;
+}
+
+}  // namespace qz::test
