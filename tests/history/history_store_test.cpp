@@ -1,4 +1,4 @@
-#include "history/history_store.h"
+#include "history/history.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "history/history_store.h"
+#include "history/history.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

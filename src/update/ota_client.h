@@ -1,0 +1,70 @@
+#pragma once
+
+#include <cstdlib>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "build_config.h"
+#include "catalog/worker_message.h"
+#include "common/channel.h"
+#include "update/ota_manifest.h"
+
+namespace qz {
+
+inline constexpr const char* UPDATE_APP_DIR = "/mnt/SDCARD/Apps/qz-nuvalto";
+inline constexpr int UPDATE_EXIT_STATUS = 42;
+
+inline constexpr const char* UPDATE_ERR_UNREACHABLE = "Update server unreachable. Please check your Wi-Fi connection.";
+inline constexpr const char* UPDATE_ERR_INVALID_MANIFEST = "Invalid update manifest received from server";
+inline constexpr const char* UPDATE_ERR_DOWNLOAD = "Failed to download update package";
+inline constexpr const char* UPDATE_ERR_CHECKSUM = "Update package checksum mismatch";
+inline constexpr const char* UPDATE_ERR_VERIFY = "Failed to verify update package";
+inline constexpr const char* UPDATE_ERR_EXTRACT = "Failed to extract update package";
+
+struct UpdateCheckOptions {
+    std::string manifest_url = UPDATE_MANIFEST_URL;  // the fall-back endpoint is fixed
+    std::string current_version = APP_VERSION;
+};
+
+// Fetches the manifest (primary endpoint, then the loopback fall-back when the
+// primary gives nothing) and compares versions. Blocks; logs as it goes.
+UpdateCheckResult check_for_update(const UpdateCheckOptions& options = {});
+
+struct UpdateInstallOptions {
+    std::string download_url;
+    std::string sha256;           // checked before unpacking when not empty
+    std::string executable_path;  // empty: the running program's own path
+    // Ends the process after a successful install; tests put a recorder here.
+    std::function<void(int)> exit_process = [](int status) { std::_Exit(status); };
+};
+
+// Downloads, verifies and unpacks the package over the install target and
+// marks its programs executable. nullopt on success, otherwise the error text.
+// Does not end the process.
+std::optional<std::string> install_update_package(const UpdateInstallOptions& options);
+
+// The app directory when it exists, else the directory two levels above the
+// executable (it lives in the app's "bin"), else the app directory anyway.
+std::string choose_install_target(const std::string& app_dir, const std::string& executable_path);
+
+// True while an install thread is at work; a second one is refused so two
+// downloads never write the package file at once.
+bool update_install_running();
+
+// Starts the check thread: it sends one UpdateChecked and ends.
+void start_update_check(Sender<WorkerMessage> results, UpdateCheckOptions options = {});
+
+// Starts the install thread unless one is already running (then false and
+// nothing is sent). The thread sends UpdateStatus Downloading, then either
+// UpdateStatus Failed or ends the process with status 42.
+bool start_update_install(Sender<WorkerMessage> results, const std::string& download_url,
+                          const std::string& sha256 = {});
+bool start_update_install(Sender<WorkerMessage> results, UpdateInstallOptions options);
+
+// The two thread bodies, run on the calling thread (the install one does not
+// take the running flag).
+void run_update_check(const Sender<WorkerMessage>& results, const UpdateCheckOptions& options);
+void run_update_install(const Sender<WorkerMessage>& results, const UpdateInstallOptions& options);
+
+}  // namespace qz
