@@ -182,6 +182,33 @@ void thumb_write_ppm(const std::string& path, const RgbaBitmap& image) {
     thumb_write_file(path, out);
 }
 
+namespace {
+std::string encode_with(const std::string& input_name, const std::string& input_bytes, const std::string& command,
+                        const std::string& output_name) {
+    ThumbTempDir dir;
+    thumb_write_file(dir.file(input_name), input_bytes);
+    const std::string full = "cd '" + dir.path() + "' && " + command + " >/dev/null 2>&1";
+    if (!thumb_run(full)) return {};
+    return thumb_read_file(dir.file(output_name));
+}
+}  // namespace
+
+std::string thumb_cjpeg(const RgbaBitmap& image, const std::string& flags) {
+    ThumbTempDir dir;
+    thumb_write_ppm(dir.file("in.ppm"), image);
+    return encode_with("in.ppm", thumb_read_file(dir.file("in.ppm")), "cjpeg " + flags + " -outfile out.jpg in.ppm",
+                       "out.jpg");
+}
+
+std::string thumb_convert(const RgbaBitmap& image, const std::string& args, const std::string& extension) {
+    return encode_with("in.png", thumb_rgba_png(image), "convert in.png " + args + " out." + extension,
+                       "out." + extension);
+}
+
+std::string thumb_cwebp(const RgbaBitmap& image, const std::string& flags) {
+    return encode_with("in.png", thumb_rgba_png(image), "cwebp " + flags + " in.png -o out.webp", "out.webp");
+}
+
 Rgba thumb_pixel(const RgbaBitmap& image, uint32_t x, uint32_t y) {
     const uint8_t* p = &image.pixels[(static_cast<size_t>(y) * image.width + x) * 4];
     return {p[0], p[1], p[2], p[3]};

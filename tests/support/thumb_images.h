@@ -64,6 +64,12 @@ RgbaBitmap thumb_noise(uint32_t width, uint32_t height, bool with_alpha);
 // Writes the bitmap's colours as a binary PPM (alpha dropped), for cjpeg/convert.
 void thumb_write_ppm(const std::string& path, const RgbaBitmap& image);
 
+// Encoded with the Debian tools; an empty string when the tool failed.
+// cjpeg reads a PPM of the colours; convert and cwebp read an RGBA PNG.
+std::string thumb_cjpeg(const RgbaBitmap& image, const std::string& flags);
+std::string thumb_convert(const RgbaBitmap& image, const std::string& args, const std::string& extension);
+std::string thumb_cwebp(const RgbaBitmap& image, const std::string& flags);
+
 struct Rgba {
     uint8_t r, g, b, a;
 };
