@@ -4,10 +4,10 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <system_error>
-#include <thread>
 #include <filesystem>
 #include <string_view>
+#include <system_error>
+#include <thread>
 
 #include "common/device_path.h"
 #include "common/log.h"
@@ -52,7 +52,7 @@ bool succeeded(const RunWaitResult& r) {
 
 // The hex digest sha256sum prints first; a leading "\" marks an escaped name.
 std::optional<std::string> sha256_of(const std::string& path) {
-    auto result = run_capture("sha256sum", {path});
+    auto result = run_capture("sha256sum", {"--", path});
     auto* out = std::get_if<CommandOutput>(&result);
     if (out == nullptr || !out->ok()) return std::nullopt;
     std::string_view text = out->stdout_data;
