@@ -168,7 +168,8 @@ TEST_P(BlankRecording, WritesAndLogsNothing) {
 INSTANTIATE_TEST_SUITE_P(History, BlankRecording,
                          ::testing::Values(BlankCase{"EmptyId", "", "http://p"},
                                            BlankCase{"SpaceId", " \t\n ", "http://p"},
-                                           BlankCase{"EmptyUrl", "m", ""}, BlankCase{"SpaceUrl", "m", "     "}),
+                                           BlankCase{"EmptyUrl", "m", ""}, BlankCase{"SpaceUrl", "m", "     "},
+                                           BlankCase{"UnicodeSpaceUrl", "m", "\u3000\u00a0"}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 struct BadFileCase {
