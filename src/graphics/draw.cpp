@@ -71,6 +71,9 @@ void for_each_rounded_row(const Framebuffer& fb, int64_t x, int64_t y, int64_t w
 
 uint32_t channel(Color c, int shift) { return (c >> shift) & 0xffu; }
 
+// floor(v / 255) for every v up to 255 * 255, without a division.
+constexpr uint32_t div255(uint32_t v) { return (v + 1 + (v >> 8)) >> 8; }
+
 Color opaque(uint8_t r, uint8_t g, uint8_t b) {
     return 0xff000000u | (uint32_t(r) << 16) | (uint32_t(g) << 8) | uint32_t(b);
 }
@@ -108,12 +111,13 @@ struct CoverMapping {
 Color mix(Color dst, Color src, uint8_t alpha) {
     const uint32_t a = alpha;
     const uint32_t na = 255u - a;
-    // Plain division by the constant: exact floor, and compilers turn it
-    // into a multiply and shift.
-    const uint32_t r = (channel(src, 16) * a + channel(dst, 16) * na) / 255u;
-    const uint32_t g = (channel(src, 8) * a + channel(dst, 8) * na) / 255u;
-    const uint32_t b = (channel(src, 0) * a + channel(dst, 0) * na) / 255u;
-    return 0xff000000u | (r << 16) | (g << 8) | b;
+    // Red and blue travel together in two 16-bit lanes: each sum is at most
+    // 255 * 255, so neither lane carries into the other.
+    const uint32_t rb = (src & 0x00ff00ffu) * a + (dst & 0x00ff00ffu) * na;
+    const uint32_t g = channel(src, 8) * a + channel(dst, 8) * na;
+    // Exact floor of v / 255 in each lane, as in div255.
+    const uint32_t rb_div = ((rb + 0x00010001u + ((rb >> 8) & 0x00ff00ffu)) >> 8) & 0x00ff00ffu;
+    return 0xff000000u | rb_div | (div255(g) << 8);
 }
 
 void set_pixel(Framebuffer& fb, int32_t x, int32_t y, Color color) {
