@@ -2,13 +2,13 @@
 
 #include <chrono>
 #include <cstddef>
-#include <map>
 #include <optional>
 #include <string>
 #include <variant>
 #include <vector>
 
 #include "catalog/media_records.h"
+#include "catalog/record_reader.h"
 #include "history/history.h"
 #include "update/ota_manifest.h"
 #include "update/update_state.h"
@@ -27,8 +27,6 @@ struct Shelf {
     bool is_history = false;
     bool loading = false;
 };
-
-using CatalogMap = std::map<std::string, std::vector<MediaItem>>;
 
 inline constexpr const char* HISTORY_SHELF_KEY = "history";
 inline constexpr const char* HISTORY_SHELF_TITLE = "▶ TIẾP TỤC XEM (ĐÃ XEM GẦN ĐÂY)";
