@@ -226,7 +226,7 @@ TEST_F(MainLoopTest, EpisodeChainFollowsNextToTheLastEpisodeAndRecordsEach) {
     ASSERT_EQ(workers.plays.size(), 2u);
     EXPECT_EQ(workers.plays[0].label, "Tập 2 [Server 1]");
     EXPECT_EQ(workers.plays[1].url, "http://video/3");
-    EXPECT_NE(log.find("[Playback] Starting: 'Phim Một' - 'Tập 2 [Server 1]' (resume: None)s)"), std::string::npos);
+    EXPECT_NE(log.find("[Playback] Starting: 'Phim Một' - 'Tập 2 [Server 1]' (resume: Nones)"), std::string::npos);
     EXPECT_EQ(state.screen, Screen::Detail);  // the B pressed during playback was discarded
     EXPECT_EQ(state.episode_index, 2u);
     auto history = load_history(state.history_path);
