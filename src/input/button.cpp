@@ -1,6 +1,7 @@
 #include "input/button.h"
 
 #include <array>
+#include <ostream>
 
 namespace qz {
 
@@ -17,6 +18,12 @@ std::optional<Button> button_from_name(std::string_view name) {
         if (NAMES[i] == name) return static_cast<Button>(i);
     }
     return std::nullopt;
+}
+
+std::ostream& operator<<(std::ostream& os, Button b) {
+    const auto value = static_cast<size_t>(b);
+    if (value >= NAMES.size()) return os << "Button(" << value << ")";
+    return os << NAMES[value];
 }
 
 }  // namespace qz

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <iosfwd>
 #include <optional>
 #include <string_view>
 
@@ -26,5 +27,8 @@ enum class Button : uint8_t {
 
 std::string_view button_name(Button b);
 std::optional<Button> button_from_name(std::string_view name);
+
+// Writes the name, so test failures and diagnostics read "Left", not a byte.
+std::ostream& operator<<(std::ostream& os, Button b);
 
 }  // namespace qz

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <string>
+
+namespace qz::test {
+
+// Sends this process's standard error (descriptor 2) into a temporary file
+// while the object lives, so a test can read the exact log lines.
+class StderrCapture {
+public:
+    StderrCapture();
+    ~StderrCapture();
+    StderrCapture(const StderrCapture&) = delete;
+    StderrCapture& operator=(const StderrCapture&) = delete;
+
+    // Everything written so far.
+    std::string text() const;
+
+private:
+    int saved_fd_ = -1;
+    int file_fd_ = -1;
+};
+
+}  // namespace qz::test
