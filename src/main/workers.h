@@ -5,6 +5,7 @@
 
 #include "graphics/framebuffer.h"
 #include "player/playback.h"
+#include "update/ota_manifest.h"
 
 namespace qz {
 
@@ -18,7 +19,8 @@ public:
     virtual void fetch_detail(const std::string& slug) = 0;
     virtual void start_search(const std::string& query) = 0;
     virtual void start_update_check() = 0;
-    virtual void start_update_install(const std::string& download_url) = 0;
+    // False when an installation is already running (nothing is started).
+    virtual bool start_update_install(const OtaManifest& manifest) = 0;
     virtual PlaybackOutcome play(Framebuffer& fb, const std::string& url, const std::string& title,
                                  const std::string& label, std::optional<int64_t> resume_secs) = 0;
 };

@@ -36,7 +36,10 @@ struct FakeWorkers : Workers {
     void fetch_detail(const std::string& slug) override { calls.push_back("fetch_detail " + slug); }
     void start_search(const std::string& q) override { calls.push_back("start_search " + q); }
     void start_update_check() override { calls.push_back("start_update_check"); }
-    void start_update_install(const std::string& url) override { calls.push_back("install " + url); }
+    bool start_update_install(const OtaManifest& m) override {
+        calls.push_back("install " + m.download_url);
+        return true;
+    }
     PlaybackOutcome play(Framebuffer&, const std::string& url, const std::string& title, const std::string& label,
                          std::optional<int64_t> resume) override {
         plays.push_back({url, title, label, resume});
