@@ -183,14 +183,16 @@ TEST_F(ThumbnailCacheTest, EvictsLeastRecentlyUsedAndReloadsFromDisk) {
     ASSERT_NE(cache->get(a), nullptr);  // a is now more recent than b
     ASSERT_NE(wait_ready(c), nullptr);
 
-    EXPECT_EQ(cache->get(b), nullptr) << "b was least recently used";
-    EXPECT_EQ(b_image->width, 240u) << "a bitmap still held by a screen stays valid";
+    // Touching a then c leaves a as the least recent of the two kept.
     EXPECT_NE(cache->get(a), nullptr);
     EXPECT_NE(cache->get(c), nullptr);
+    EXPECT_EQ(cache->get(b), nullptr) << "b was least recently used";
+    EXPECT_EQ(b_image->width, 240u) << "a bitmap still held by a screen stays valid";
 
     auto reloaded = wait_ready(b);  // like a URL never loaded: queued, then from disk
     ASSERT_NE(reloaded, nullptr);
     EXPECT_EQ(reloaded->pixels, b_image->pixels);
+    EXPECT_EQ(cache->get(a), nullptr) << "b's return pushed out a";
     EXPECT_EQ(server.count("/poster.jpg?b"), 1u);
 }
 
