@@ -99,6 +99,8 @@ struct FailCase {
     void (*arrange)(const CatTempDir&);
 };
 
+void PrintTo(const FailCase& c, std::ostream* os) { *os << c.name; }
+
 class CatalogCacheWriteFailure : public ::testing::TestWithParam<FailCase> {};
 
 TEST_P(CatalogCacheWriteFailure, OldFileUntouched) {
@@ -163,6 +165,8 @@ struct LoadCase {
     const char* name;
     std::string content;
 };
+
+void PrintTo(const LoadCase& c, std::ostream* os) { *os << c.name; }
 
 class CatalogCacheLoadFallback : public ::testing::TestWithParam<LoadCase> {};
 

@@ -67,6 +67,8 @@ struct ReadCase {
     Expected expected;
 };
 
+void PrintTo(const ReadCase& c, std::ostream* os) { *os << c.name; }
+
 std::variant<Items, MediaDetail, ExtractResp, std::string> read(Kind kind, const std::string& body) {
     switch (kind) {
         case Kind::Items: {

@@ -10,6 +10,8 @@ struct YearCase {
     uint32_t key;
 };
 
+void PrintTo(const YearCase& c, std::ostream* os) { *os << (c.json ? *c.json : "(absent)"); }
+
 class YearKey : public ::testing::TestWithParam<YearCase> {};
 
 TEST_P(YearKey, Value) {

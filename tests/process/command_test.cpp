@@ -121,6 +121,8 @@ struct MissingCase {
     std::string message;
 };
 
+void PrintTo(const MissingCase& c, std::ostream* os) { *os << c.name; }
+
 // A file without execute permission and one that is executable but no
 // program at all.
 class RunCaptureMissing : public ::testing::TestWithParam<MissingCase> {

@@ -16,6 +16,8 @@ struct ArgCase {
     Args expected;
 };
 
+void PrintTo(const ArgCase& c, std::ostream* os) { *os << c.name; }
+
 class CurlArgs : public ::testing::TestWithParam<ArgCase> {};
 
 TEST_P(CurlArgs, ExactOrder) { EXPECT_EQ(GetParam().actual, GetParam().expected); }
@@ -52,6 +54,8 @@ struct UrlCase {
     const char* url;
     bool fetchable;
 };
+
+void PrintTo(const UrlCase& c, std::ostream* os) { *os << c.url; }
 
 class FetchableUrl : public ::testing::TestWithParam<UrlCase> {};
 
