@@ -1,11 +1,11 @@
 #include "main/home_screen.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <string>
 
 #include "common/utf8.h"
 #include "graphics/draw.h"
+#include "main/screen_widgets.h"
 
 namespace qz {
 
@@ -20,12 +20,6 @@ constexpr Color ACCENT = 0xffa855f7;
 constexpr Color SECONDARY = 0xff94a3b8;
 constexpr Color HIGHLIGHT = 0xfffbbf24;
 constexpr Color HERO_FILL = 0xff17102d;
-
-std::string padded2(int64_t v) {
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%02lld", static_cast<long long>(v));
-    return buf;
-}
 
 struct PosterUrls {
     std::string first;
@@ -179,9 +173,7 @@ void draw_hero_history(const HistoryItem& h, TextRenderer& text) {
         auto w = static_cast<int32_t>(std::clamp(ratio * 320.0, 0.0, 320.0));
         if (w > 0) fill_rounded_rect(fb, 38, 150, w, 6, 3, ACCENT);
     }
-    int64_t mm = h.last_pos_secs < 0 ? 0 : h.last_pos_secs / 60;
-    int64_t ss = h.last_pos_secs % 60;
-    std::string watched = "Đã xem " + padded2(mm) + ":" + padded2(ss);
+    std::string watched = "Đã xem " + watched_clock(h.last_pos_secs);
     std::string time_line = h.duration_secs > 59
                                 ? watched + "/" + std::to_string(h.duration_secs / 60) +
                                       " phút  •  [A] Phát tiếp ngay đoạn dừng"

@@ -7,6 +7,7 @@
 #include "common/log.h"
 #include "graphics/text_renderer.h"
 #include "history/history.h"
+#include "main/detail_screen.h"
 #include "main/home_screen.h"
 
 namespace qz {
@@ -122,7 +123,7 @@ void draw_screen(LoopContext& ctx) {
             draw_home(ctx.state, ctx.posters, text);
             break;
         case Screen::Detail:
-            draw_home(ctx.state, ctx.posters, text);
+            draw_detail(ctx.state, ctx.posters, text);
             break;
     }
 }
