@@ -222,6 +222,15 @@ TEST(FillRoundedRect, RadiusZeroIsAPlainRectangle) {
     EXPECT_EQ(picture(a), picture(b));
 }
 
+TEST(FillRoundedRect, ExtremeRadiiDoNotOverflow) {
+    Framebuffer fb = make_fb(6, 5);
+    fill_rounded_rect(fb, 1, 1, 4, 3, INT32_MAX, INK);
+    EXPECT_EQ(picture(fb), picture(make_fb(6, 5))) << "every pixel is farther than the corner reaches";
+    fill_rounded_rect(fb, 1, 1, 4, 3, INT32_MIN, INK);
+    EXPECT_EQ(picture(fb), (std::vector<std::string>{"......", ".####.", ".####.", ".####.", "......"}))
+        << "a negative radius has no corner bands";
+}
+
 TEST(FillRoundedRect, PanelRadiusSixteenCorners) {
     Framebuffer fb = make_fb(1280, 720);
     const int32_t x = 280, y = 150, w = 720, h = 420;
