@@ -327,3 +327,41 @@ TEST_F(CatalogFetch, ClosedResultsChannelIsHarmless) {
 
 }  // namespace
 }  // namespace qz
+
+namespace qz {
+namespace {
+
+TEST(DemoCatalog, ServesEveryShelfDetailsAndPosters) {
+    CatTempDir dir;
+    std::string port_file = dir.file("port");
+    CatCatalogServer demo({"--data", std::string(QZ_SOURCE_DIR) + "/tools/fixtures/demo", "--port-file", port_file});
+    ASSERT_TRUE(demo.running()) << demo.error();
+    EXPECT_EQ(test::cat_read_file(port_file), std::to_string(demo.port()) + "\n");
+
+    auto [tx, rx] = make_channel<WorkerMessage>();
+    fetch_all_shelves(tx, demo.base_url());
+    std::string many_slug;
+    for (int i = 0; i < 4; ++i) {
+        auto m = rx.recv_for(20s);
+        ASSERT_TRUE(m);
+        auto& loaded = std::get<CatalogLoaded>(*m);
+        ASSERT_TRUE(std::holds_alternative<std::vector<MediaItem>>(loaded.result)) << std::get<1>(loaded.result);
+        const auto& items = std::get<0>(loaded.result);
+        EXPECT_GE(items.size(), 12u) << loaded.key;
+        if (loaded.key == "phim-bo") many_slug = items.back().slug;
+    }
+    fetch_detail(tx, many_slug, demo.base_url());
+    auto m = rx.recv_for(20s);
+    ASSERT_TRUE(m);
+    auto& d = std::get<DetailLoaded>(*m).result;
+    ASSERT_TRUE(std::holds_alternative<MediaDetail>(d)) << std::get<std::string>(d);
+    EXPECT_GT(std::get<MediaDetail>(d).episodes->size(), 1u);
+
+    int status = 0;
+    std::string png = demo.get("/posters/" + many_slug + ".png", &status);
+    EXPECT_EQ(status, 200);
+    EXPECT_TRUE(png.starts_with("\x89PNG\r\n\x1a\n"));
+}
+
+}  // namespace
+}  // namespace qz

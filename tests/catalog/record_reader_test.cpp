@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <functional>
+#include <set>
 #include <variant>
 
 namespace qz {
@@ -217,6 +220,39 @@ TEST(CatalogMapReading, RejectsWrongShapes) {
     for (std::string body : {"[]", "{\"phim-le\":{}}", "{\"phim-le\":[{\"id\":\"1\"}]}",
                              "{\"phim-le\":[],\"phim-le\":[]}", "{\"a\":[]} {}", "null"}) {
         EXPECT_TRUE(std::holds_alternative<std::string>(read_catalog_map(body))) << body;
+    }
+}
+
+}  // namespace
+}  // namespace qz
+
+namespace qz {
+namespace {
+
+std::string read_text(const std::filesystem::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// The demo and test data the loopback server serves must stay readable
+// (except the fixtures that are wrong on purpose).
+TEST(FixtureData, ShelvesAndDetailsRead) {
+    const std::set<std::string> wrong_on_purpose = {"so-tap-chu.json"};
+    for (const char* folder : {"/tools/fixtures/demo", "/tools/fixtures/catalog"}) {
+        std::filesystem::path dir = std::string(QZ_SOURCE_DIR) + folder;
+        int shelves = 0;
+        for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+            if (!entry.path().filename().string().starts_with("home")) continue;
+            ++shelves;
+            auto r = read_media_items(read_text(entry.path()));
+            EXPECT_TRUE(std::holds_alternative<std::vector<MediaItem>>(r)) << entry.path() << ": " << std::get<1>(r);
+        }
+        EXPECT_EQ(shelves, 4) << dir;
+        for (const auto& entry : std::filesystem::directory_iterator(dir / "videos")) {
+            auto r = read_media_detail(read_text(entry.path()));
+            bool ok = std::holds_alternative<MediaDetail>(r);
+            EXPECT_EQ(ok, !wrong_on_purpose.count(entry.path().filename().string())) << entry.path();
+        }
     }
 }
 
