@@ -73,8 +73,8 @@ std::optional<Button> axis_button(int8_t& state, int direction, Button negative,
     return direction < 0 ? negative : positive;
 }
 
-// Descriptors of the opened nodes; the thread never returns once it polls,
-// so this only closes them when no node opened at all.
+// Descriptors of the opened nodes. The polling loop never ends, so in
+// practice they stay open for the life of the process.
 struct EventNodes {
     std::vector<pollfd> entries;
     EventNodes() = default;
