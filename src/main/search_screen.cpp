@@ -156,13 +156,20 @@ void handle_search_key(LoopContext& ctx, Button button) {
 }
 
 void dim_behind_overlay(Framebuffer& fb, uint32_t keep) {
-    std::array<uint32_t, 256> scaled{};
-    for (uint32_t v = 0; v < 256; ++v) scaled[v] = v * keep / 255;
+    // Red and blue share one word in two 16-bit lanes (v * keep <= 255 * 255,
+    // so no lane carries); the floor of v / 255 is exact for such values.
+    // This runs over the whole screen every frame the overlay is open.
+    const auto div255_lanes = [](uint32_t x) {
+        return ((x + 0x00010001u + ((x >> 8) & 0x00ff00ffu)) >> 8) & 0x00ff00ffu;
+    };
+    keep = std::min(keep, 255u);
     Color* p = fb.pixels();
     const size_t count = size_t(fb.width()) * fb.height();
     for (size_t i = 0; i < count; ++i) {
         const Color c = p[i];
-        p[i] = 0xff000000u | (scaled[(c >> 16) & 0xff] << 16) | (scaled[(c >> 8) & 0xff] << 8) | scaled[c & 0xff];
+        const uint32_t rb = div255_lanes((c & 0x00ff00ffu) * keep);
+        const uint32_t g = div255_lanes(((c >> 8) & 0xffu) * keep);
+        p[i] = 0xff000000u | rb | (g << 8);
     }
 }
 

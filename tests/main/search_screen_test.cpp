@@ -314,6 +314,17 @@ TEST(Dimming, ScalesEveryChannelDownAndMakesPixelsOpaque) {
         dim_behind_overlay(fb, c.keep);
         EXPECT_TRUE(test::scr_region_is(fb, 0, 0, 3, 2, c.out)) << std::hex << c.in << " keep " << std::dec << c.keep;
     }
+    // Every channel value, each channel on its own, against the plain formula.
+    for (uint32_t keep : {0u, 1u, 47u, 79u, 254u, 255u}) {
+        Framebuffer fb = Framebuffer::in_memory(256, 1);
+        for (uint32_t v = 0; v < 256; ++v) fb.at(v, 0) = (v << 24) | (v << 16) | ((255 - v) << 8) | ((v * 7) & 0xff);
+        dim_behind_overlay(fb, keep);
+        for (uint32_t v = 0; v < 256; ++v) {
+            const Color want =
+                0xff000000u | (v * keep / 255) << 16 | ((255 - v) * keep / 255) << 8 | ((v * 7) & 0xff) * keep / 255;
+            ASSERT_EQ(fb.at(v, 0), want) << "v " << v << " keep " << keep;
+        }
+    }
 }
 
 struct Size {
