@@ -4,6 +4,8 @@
 #include "common/log.h"
 #include "history/history.h"
 #include "main/main_loop.h"
+#include "main/search_screen.h"
+#include "main/update_screen.h"
 
 namespace qz {
 
@@ -185,9 +187,10 @@ KeyResult handle_key(LoopContext& ctx, Button button) {
             handle_detail_key(ctx, button);
             break;
         case Screen::Search:
+            handle_search_key(ctx, button);
+            break;
         case Screen::Update:
-            // The keyboard and the update panel are not built yet: B leads back.
-            if (button == Button::B) ctx.state.screen = Screen::Home;
+            handle_update_key(ctx, button);
             break;
     }
     return KeyResult::Continue;

@@ -9,6 +9,8 @@
 #include "history/history.h"
 #include "main/detail_screen.h"
 #include "main/home_screen.h"
+#include "main/search_screen.h"
+#include "main/update_screen.h"
 
 namespace qz {
 
@@ -118,9 +120,15 @@ void draw_screen(LoopContext& ctx) {
     TextRenderer text(ctx.fb);
     switch (ctx.state.screen) {
         case Screen::Home:
+            draw_home(ctx.state, ctx.posters, text);
+            break;
         case Screen::Search:
+            draw_home(ctx.state, ctx.posters, text);
+            draw_search_overlay(ctx.state, text);
+            break;
         case Screen::Update:
             draw_home(ctx.state, ctx.posters, text);
+            draw_update_overlay(ctx.state, text);
             break;
         case Screen::Detail:
             draw_detail(ctx.state, ctx.posters, text);

@@ -2,11 +2,12 @@
 
 #include <sys/stat.h>
 
-#include <chrono>
-#include <thread>
+#include <system_error>
 #include <utility>
 
 #include "build_config.h"
+#include "catalog/catalog_cache.h"
+#include "history/history.h"
 #include "common/device_path.h"
 #include "common/log.h"
 #include "input/input_thread.h"
@@ -17,8 +18,6 @@ namespace qz {
 
 namespace {
 
-constexpr Color HOME_BACKGROUND = 0xff0e0a1a;
-constexpr auto FRAME_PERIOD = std::chrono::milliseconds(16);
 constexpr int SPAWN_FAILURE_STATUS = 1;
 
 int reset_display() {
@@ -51,51 +50,84 @@ void print_banner() {
     log::plain(rule);
 }
 
-std::optional<StartupContext> start_up() {
-    const DeviceProfile profile = detect_device_profile();
-    const bool simulator = simulator_forced();
-    StartupContext ctx{profile, Framebuffer::open(profile), {}, {}};
+LoopContext StartupContext::loop_context() {
+    return LoopContext{state, framebuffer, *posters, *workers, input, results,
+                       [] { return catalog_cache_path(); }};
+}
 
+namespace {
+
+Framebuffer open_framebuffer(DeviceProfile profile, const StartupOptions& options) {
+    if (options.screen_size) return Framebuffer::in_memory(options.screen_size->width, options.screen_size->height);
+    return Framebuffer::open(profile);
+}
+
+// Steps that start threads; std::system_error escapes when one cannot start.
+void start_threads(StartupContext& ctx, const StartupOptions& options, bool simulator) {
     auto [input_sender, input_receiver] = make_channel<Button>();
     ctx.input = std::move(input_receiver);
-    if (should_start_input(simulator)) {
+    if (options.external_input) {
+        ctx.input_feed = std::move(input_sender);
+    } else if (should_start_input(simulator)) {
         if (!start_input_thread(std::move(input_sender), default_event_nodes())) {
-            report_spawn_failure();
-            return std::nullopt;
+            throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
         }
     }
     // Without an input thread the sending end goes here and no button arrives.
     input_sender.reset();
 
-    ctx.paths = paths_for(app_dir_exists());
+    ctx.paths.thumbnail_dir = thumbnail_dir();
     create_dir_all(ctx.paths.thumbnail_dir);  // failure is handled by the thumbnail writers
+    ThumbnailCacheOptions thumbs;
+    thumbs.cache_dir = ctx.paths.thumbnail_dir;
+    ctx.thumbnails = std::make_unique<ThumbnailCache>(thumbs);
+    ctx.posters = std::make_unique<ThumbnailPosters>(*ctx.thumbnails);
+
+    ctx.paths.history = history_path();
+    auto [results_sender, results_receiver] = make_channel<WorkerMessage>();
+    ctx.results_sender = std::move(results_sender);
+    ctx.results = std::move(results_receiver);
+    ctx.workers = std::make_unique<AppWorkers>(ctx.results_sender, options.urls);
+
+    ctx.state.catalog_cache = load_catalog_cache(catalog_cache_path());
+    ctx.state.history_path = ctx.paths.history;
+    build_initial_shelves(ctx.state, load_history(ctx.paths.history));
+    ctx.workers->fetch_all_shelves();
+}
+
+}  // namespace
+
+std::unique_ptr<StartupContext> start_up(const StartupOptions& options) {
+    const DeviceProfile profile = detect_device_profile();
+    const bool simulator = simulator_forced();
+    auto ctx = std::make_unique<StartupContext>(profile, open_framebuffer(profile, options));
+    ctx->paths = paths_for(app_dir_exists());
+    try {
+        start_threads(*ctx, options, simulator);
+    } catch (const std::system_error&) {
+        report_spawn_failure();
+        return nullptr;
+    }
     return ctx;
 }
 
-int run_provisional_loop(StartupContext& ctx) {
-    ctx.framebuffer.clear(HOME_BACKGROUND);
-    ctx.framebuffer.present();
-    for (;;) {
-        const auto frame_start = std::chrono::steady_clock::now();
-        for (Button b : ctx.input.drain()) {
-            if (b == Button::B) {
-                log::plain("Exiting QZ-Nuvalto...");
-                return 0;
-            }
-        }
-        ctx.framebuffer.clear(HOME_BACKGROUND);
-        ctx.framebuffer.present();
-        std::this_thread::sleep_until(frame_start + FRAME_PERIOD);
-    }
+void shut_down(std::unique_ptr<StartupContext> ctx) {
+    log::plain("Exiting QZ-Nuvalto...");
+    // Workers still running are not waited for; the framebuffer goes last.
+    Framebuffer framebuffer = std::move(ctx->framebuffer);
+    ctx.reset();
 }
 
 int run_program(int argc, char** argv) {
     const std::vector<std::string> args(argv, argv + argc);
     if (wants_display_reset(args)) return reset_display();
     print_banner();
-    std::optional<StartupContext> ctx = start_up();
+    std::unique_ptr<StartupContext> ctx = start_up();
     if (!ctx) return SPAWN_FAILURE_STATUS;
-    return run_provisional_loop(*ctx);
+    LoopContext loop = ctx->loop_context();
+    run_main_loop(loop);
+    shut_down(std::move(ctx));
+    return 0;
 }
 
 }  // namespace qz

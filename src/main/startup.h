@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -7,18 +8,42 @@
 #include "common/channel.h"
 #include "graphics/framebuffer.h"
 #include "input/button.h"
+#include "main/app_state.h"
+#include "main/app_workers.h"
 #include "main/device_profile.h"
+#include "main/main_loop.h"
 #include "main/paths.h"
 
 namespace qz {
 
-// Everything start-up hands to the main loop. Later stages (thumbnails,
-// catalog, history) add their pieces here.
+// What the screenshot tool changes about a normal start; the program itself
+// uses the defaults.
+struct StartupOptions {
+    ServiceUrls urls = default_service_urls();
+    // A back buffer of this size in memory only, instead of opening a device.
+    std::optional<ScreenSize> screen_size;
+    // The caller sends the buttons itself (input_feed); no input thread runs.
+    bool external_input = false;
+};
+
+// Everything the main loop runs on. Heap-allocated once so the references the
+// loop holds stay put.
 struct StartupContext {
+    StartupContext(DeviceProfile p, Framebuffer fb) : profile(p), framebuffer(std::move(fb)) {}
+
     DeviceProfile profile;
     Framebuffer framebuffer;
     Receiver<Button> input;
+    Sender<Button> input_feed;  // set only with external_input
     AppPaths paths;
+    std::unique_ptr<ThumbnailCache> thumbnails;
+    std::unique_ptr<PosterLookup> posters;
+    Sender<WorkerMessage> results_sender;
+    Receiver<WorkerMessage> results;
+    std::unique_ptr<AppWorkers> workers;
+    AppState state;
+
+    LoopContext loop_context();
 };
 
 // True when some argument (not the program name) is exactly "--reset-disp".
@@ -30,13 +55,13 @@ bool should_start_input(bool simulator);
 
 void print_banner();
 
-// The start-up sequence after the command line. nullopt when a thread could
-// not be started (the message has been written).
-std::optional<StartupContext> start_up();
+// The start-up sequence after the command line, up to the first pass of the
+// main loop. nullptr when a thread could not be started (the message has been
+// written).
+std::unique_ptr<StartupContext> start_up(const StartupOptions& options = {});
 
-// Stands in for the main loop until the screens exist: shows the home
-// background and leaves on B. Returns the exit status.
-int run_provisional_loop(StartupContext& ctx);
+// Leaves the loop and releases everything, the framebuffer last.
+void shut_down(std::unique_ptr<StartupContext> ctx);
 
 // The whole program: command line, start-up, main loop, shutdown. Returns the
 // process exit status.

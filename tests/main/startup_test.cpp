@@ -1,3 +1,4 @@
+// ctest-labels: threads
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -215,8 +216,8 @@ TEST_F(DeviceRoot, StartUpWithoutFramebufferUsesTheProfileSizeAndHasNoInput) {
     test::write_file(root_ / "etc/trimui_device.txt", "TrimUI Brick");
     test::make_dirs(root_ / "mnt/SDCARD/Apps/qz-nuvalto");
     test::StderrCapture capture;
-    std::optional<StartupContext> ctx = start_up();
-    ASSERT_TRUE(ctx.has_value());
+    std::unique_ptr<StartupContext> ctx = start_up();
+    ASSERT_NE(ctx, nullptr);
     EXPECT_EQ(ctx->profile, DeviceProfile::Brick);
     EXPECT_EQ(ctx->framebuffer.width(), 1024u);
     EXPECT_EQ(ctx->framebuffer.height(), 768u);
@@ -232,8 +233,8 @@ TEST_F(DeviceRoot, StartUpWithoutFramebufferUsesTheProfileSizeAndHasNoInput) {
 
 TEST_F(DeviceRoot, StartUpCreatesTheFallbackThumbnailDirectory) {
     test::StderrCapture capture;
-    std::optional<StartupContext> ctx = start_up();
-    ASSERT_TRUE(ctx.has_value());
+    std::unique_ptr<StartupContext> ctx = start_up();
+    ASSERT_NE(ctx, nullptr);
     EXPECT_EQ(ctx->profile, DeviceProfile::Standard);
     EXPECT_EQ(ctx->framebuffer.width(), 1280u);
     EXPECT_TRUE(test::is_directory(root_ / "tmp/qz_nuvalto_cache"));
