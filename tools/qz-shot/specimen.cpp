@@ -1,9 +1,5 @@
-// qz-shot: renders what the program draws into an in-memory back buffer and
-// writes it as a PNG file, for people to look at and for tests to probe.
-//
-//   qz-shot --specimen [--size WxH] --out FILE.png [--rgba]
-//
-// Each mode is one entry of MODES; the options are shared by all of them.
+// The specimen sheet: every interface text at its size and colour, and each
+// drawing primitive, laid out in blocks.
 
 #include <algorithm>
 #include <cstdint>
@@ -13,106 +9,17 @@
 #include <string>
 #include <string_view>
 #include <utility>
-#include <variant>
 #include <vector>
 
 #include "build_config.h"
 #include "common/utf8.h"
 #include "graphics/draw.h"
 #include "graphics/framebuffer.h"
-#include "graphics/png_writer.h"
 #include "graphics/text_renderer.h"
+#include "shot.h"
 
 namespace qz::shot {
 namespace {
-
-struct Options {
-    std::string mode;
-    uint32_t width = 1280;
-    uint32_t height = 720;
-    std::string out;
-    bool rgba = false;
-};
-
-int run_specimen(const Options& options);
-
-struct Mode {
-    std::string_view flag;
-    std::string_view summary;
-    int (*run)(const Options&);
-};
-
-constexpr Mode MODES[] = {
-    {"--specimen", "every interface text at its size and each drawing primitive", run_specimen},
-};
-
-constexpr uint32_t MAX_SIDE = 16384;
-
-void print_usage(FILE* to) {
-    std::fprintf(to, "usage: qz-shot MODE [--size WxH] --out FILE.png [--rgba]\nmodes:\n");
-    for (const Mode& m : MODES) {
-        std::fprintf(to, "  %-12.*s %.*s\n", int(m.flag.size()), m.flag.data(), int(m.summary.size()),
-                     m.summary.data());
-    }
-    std::fprintf(to, "options:\n  --size WxH   back buffer size, default 1280x720\n"
-                     "  --out FILE   PNG file to write\n  --rgba       keep the alpha byte (default RGB)\n");
-}
-
-bool parse_side(std::string_view text, uint32_t& out) {
-    if (text.empty() || text.size() > 5) return false;
-    uint32_t v = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') return false;
-        v = v * 10 + uint32_t(c - '0');
-    }
-    if (v == 0 || v > MAX_SIDE) return false;
-    out = v;
-    return true;
-}
-
-bool parse_size(std::string_view text, Options& o) {
-    const size_t x = text.find('x');
-    if (x == std::string_view::npos) return false;
-    return parse_side(text.substr(0, x), o.width) && parse_side(text.substr(x + 1), o.height);
-}
-
-// Options, or the reason the command line is refused.
-std::variant<Options, std::string> parse_args(const std::vector<std::string_view>& args) {
-    Options o;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string_view a = args[i];
-        const bool has_value = i + 1 < args.size();
-        bool is_mode = false;
-        for (const Mode& m : MODES) is_mode = is_mode || a == m.flag;
-        if (is_mode) {
-            if (!o.mode.empty()) return "only one mode at a time (" + o.mode + " and " + std::string(a) + ")";
-            o.mode = a;
-        } else if (a == "--size") {
-            if (!has_value || !parse_size(args[++i], o))
-                return "--size needs WxH, each side 1 to " + std::to_string(MAX_SIDE);
-        } else if (a == "--out") {
-            if (!has_value || args[i + 1].empty()) return "--out needs a file name";
-            o.out = args[++i];
-        } else if (a == "--rgba") {
-            o.rgba = true;
-        } else {
-            return "unknown argument: " + std::string(a);
-        }
-    }
-    if (o.mode.empty()) return std::string("no mode given");
-    if (o.out.empty()) return std::string("--out FILE is required");
-    return o;
-}
-
-int save(const Framebuffer& fb, const Options& o) {
-    const PngWriteResult r = write_png(o.out, fb, o.rgba ? PngChannels::Rgba : PngChannels::Rgb);
-    if (!r.ok()) {
-        std::fprintf(stderr, "qz-shot: %s\n", r.error.c_str());
-        return 1;
-    }
-    std::fprintf(stderr, "qz-shot: wrote %s (%ux%u)\n", o.out.c_str(), fb.width(), fb.height());
-    return 0;
-}
 
 // ---- specimen sheet ---------------------------------------------------------
 
@@ -539,6 +446,8 @@ void images(Sheet& s, const RgbaBitmap& poster) {
     s.add(96, 64, [&s, dot](int32_t x, int32_t y) { draw_image_cover(s.fb(), dot, x, y, 96, 64); });
 }
 
+}  // namespace
+
 int run_specimen(const Options& o) {
     Framebuffer fb = Framebuffer::in_memory(o.width, o.height);
     fb.clear(BACKGROUND);
@@ -564,27 +473,4 @@ int run_specimen(const Options& o) {
     return save(fb, o);
 }
 
-}  // namespace
 }  // namespace qz::shot
-
-int main(int argc, char** argv) {
-    using namespace qz::shot;
-    std::vector<std::string_view> args(argv + 1, argv + argc);
-    for (std::string_view a : args) {
-        if (a == "--help" || a == "-h") {
-            print_usage(stdout);
-            return 0;
-        }
-    }
-    auto parsed = parse_args(args);
-    if (const std::string* error = std::get_if<std::string>(&parsed)) {
-        std::fprintf(stderr, "qz-shot: %s\n", error->c_str());
-        print_usage(stderr);
-        return 2;
-    }
-    const Options& options = std::get<Options>(parsed);
-    for (const Mode& m : MODES) {
-        if (m.flag == options.mode) return m.run(options);
-    }
-    return 2;
-}
