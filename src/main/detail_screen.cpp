@@ -4,18 +4,14 @@
 
 #include "common/utf8.h"
 #include "graphics/draw.h"
+#include "graphics/palette.h"
 #include "main/screen_widgets.h"
 
 namespace qz {
 
 namespace {
 
-constexpr Color WHITE = 0xffffffff;
-constexpr Color ACCENT = 0xffa855f7;
-constexpr Color SECONDARY = 0xff94a3b8;
-constexpr Color HIGHLIGHT = 0xfffbbf24;
 constexpr Color BAR_FILL = 0xff160f2c;
-constexpr Color SELECTION_FILL = 0xff6a38b3;
 constexpr Color PANEL_FILL = 0xff1d1438;
 
 constexpr int32_t CONTENT_X = 248;
@@ -41,7 +37,7 @@ std::string replace_all(std::string_view text, std::string_view from, std::strin
 
 void draw_poster(const MediaDetail& detail, PosterLookup& posters, TextRenderer& text) {
     Framebuffer& fb = text.framebuffer();
-    fill_rounded_rect(fb, 22, 64, 204, 284, 10, SELECTION_FILL);
+    fill_rounded_rect(fb, 22, 64, 204, 284, 10, HEADER_FILL);
     // Only the portrait thumbnail suits this frame; the wide backdrop is never asked for.
     auto image = lookup_poster(posters, detail.thumbnail.value_or(""), "");
     if (image) {
@@ -75,7 +71,7 @@ void draw_episode_list(const AppState& state, const std::vector<EpisodeItem>& ep
         if (k >= episodes.size()) break;
         const auto row_y = static_cast<int32_t>(ROW_STEP * r);
         const bool selected = k == state.episode_index;
-        if (selected && w - 32 > 720) fill_rounded_rect(fb, 720, 108 + row_y, w - 752, 28, 6, SELECTION_FILL);
+        if (selected && w - 32 > 720) fill_rounded_rect(fb, 720, 108 + row_y, w - 752, 28, 6, HEADER_FILL);
         text.draw_text(episode_row_label(episodes[k], k, state.detail_history), LIST_X, 114 + row_y,
                        selected ? WHITE : SECONDARY, 13.0f);
     }
@@ -85,7 +81,7 @@ void draw_film_panel(const AppState& state, TextRenderer& text) {
     Framebuffer& fb = text.framebuffer();
     const auto w = static_cast<int32_t>(fb.width());
     text.draw_text("BẮT ĐẦU XEM PHIM", LIST_X, 84, WHITE, 16.0f);
-    if (w - 40 > LIST_X) fill_rounded_rect(fb, LIST_X, 126, w - 768, 60, 12, SELECTION_FILL);
+    if (w - 40 > LIST_X) fill_rounded_rect(fb, LIST_X, 126, w - 768, 60, 12, HEADER_FILL);
     text.draw_text(film_button_text(state.detail_history), 740, 148, WHITE, 16.0f);
     text.draw_text("Bấm [A] để tải & phát video trực tiếp", LIST_X, 211, HIGHLIGHT, 13.0f);
     text.draw_text("Hỗ trợ âm thanh nổi & tỉ lệ 16:9 full màn hình", LIST_X, 241, SECONDARY, 12.0f);

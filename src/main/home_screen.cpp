@@ -5,6 +5,7 @@
 
 #include "common/utf8.h"
 #include "graphics/draw.h"
+#include "graphics/palette.h"
 #include "main/screen_widgets.h"
 
 namespace qz {
@@ -15,10 +16,6 @@ constexpr int32_t ROW_STEP = 288;
 constexpr int32_t CARD_W = 168;
 constexpr int32_t CARD_H = 240;
 constexpr int32_t CARD_STEP = 184;
-constexpr Color WHITE = 0xffffffff;
-constexpr Color ACCENT = 0xffa855f7;
-constexpr Color SECONDARY = 0xff94a3b8;
-constexpr Color HIGHLIGHT = 0xfffbbf24;
 constexpr Color HERO_FILL = 0xff17102d;
 
 struct PosterUrls {

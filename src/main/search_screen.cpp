@@ -4,17 +4,13 @@
 
 #include "common/utf8.h"
 #include "graphics/draw.h"
+#include "graphics/palette.h"
 
 namespace qz {
 
 namespace {
 
-constexpr Color WHITE = 0xffffffff;
-constexpr Color ACCENT = 0xffa855f7;
-constexpr Color SECONDARY = 0xff94a3b8;
-constexpr Color HIGHLIGHT = 0xfffbbf24;
 constexpr Color PANEL_FILL = 0xff160f2c;
-constexpr Color HEADER_FILL = 0xff6a38b3;
 constexpr Color BOX_FILL = 0xff231742;
 constexpr Color BOX_OUTLINE = 0xff4a3482;
 constexpr Color KEY_LABEL = 0xffcbd5e1;

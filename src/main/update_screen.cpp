@@ -6,18 +6,13 @@
 
 #include "build_config.h"
 #include "graphics/draw.h"
+#include "graphics/palette.h"
 #include "main/search_screen.h"
 
 namespace qz {
 
 namespace {
 
-constexpr Color WHITE = 0xffffffff;
-constexpr Color ACCENT = 0xffa855f7;
-constexpr Color SECONDARY = 0xff94a3b8;
-constexpr Color HIGHLIGHT = 0xfffbbf24;
-constexpr Color ERROR_TEXT = 0xffef4444;
-constexpr Color GOOD_TEXT = 0xff22c55e;
 constexpr Color PANEL_FILL = 0xff1d1438;
 constexpr Color STRIP_FILL = 0xff334155;
 
