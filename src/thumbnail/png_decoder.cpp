@@ -98,6 +98,7 @@ DecodeResult decode_png(std::string_view data) {
     const auto* bytes = reinterpret_cast<const unsigned char*>(data.data());
     const uint32_t declared_width = read_be32(bytes + 16);
     const uint32_t declared_height = read_be32(bytes + 20);
+    if (declared_width == 0 || declared_height == 0) return DecodeError::Corrupt;
     if (!image_size_allowed(declared_width, declared_height)) return DecodeError::TooLarge;
 
     PngJob job;

@@ -33,9 +33,10 @@ public:
 
     void insert(const std::string& url, ImagePtr image) {
         if (auto it = index_.find(url); it != index_.end()) {
-            bytes_ -= it->second->second->pixels.size();
-            order_.erase(it->second);
-            index_.erase(it);
+            const auto node = it->second;
+            bytes_ -= node->second->pixels.size();
+            index_.erase(it);  // before the node its key points into
+            order_.erase(node);
         }
         bytes_ += image->pixels.size();
         order_.emplace_front(url, std::move(image));

@@ -1,5 +1,6 @@
 #include "thumbnail/thumbnail_image.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <new>

@@ -107,6 +107,8 @@ INSTANTIATE_TEST_SUITE_P(
         // Just inside the limits: refused only because no pixel data follows.
         HostileCase{"png_header_at_limit_without_data", [] { return test::thumb_png_header_only(8192, 4882); },
                     DecodeError::Corrupt},
+        HostileCase{"png_declares_zero_width", [] { return test::thumb_png_header_only(0, 10); },
+                    DecodeError::Corrupt},
         HostileCase{"png_signature_then_random",
                     [] { return std::string("\x89PNG\r\n\x1a\n", 8) + random_bytes(4000, 7); },
                     DecodeError::Corrupt},
