@@ -1,0 +1,56 @@
+#include "support/tour_port.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace qz::test {
+
+std::optional<int> tour_loopback_port(const std::string& url) {
+    const std::string prefix = "http://127.0.0.1:";
+    if (url.rfind(prefix, 0) != 0) return std::nullopt;
+    size_t end = prefix.size();
+    int port = 0;
+    while (end < url.size() && url[end] >= '0' && url[end] <= '9' && port <= 65535) {
+        port = port * 10 + (url[end] - '0');
+        ++end;
+    }
+    if (end == prefix.size() || port == 0 || port > 65535) return std::nullopt;
+    if (end < url.size() && url[end] != '/') return std::nullopt;
+    return port;
+}
+
+TourFixedServer::TourFixedServer(int port, const std::string& dir) : port_(port) {
+    const std::string lock = "/tmp/qz-test-port-" + std::to_string(port) + ".lock";
+    lock_fd_ = ::open(lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    if (lock_fd_ < 0) {
+        problem_ = "cannot open " + lock;
+        return;
+    }
+    int rc;
+    do {
+        rc = ::flock(lock_fd_, LOCK_EX);
+    } while (rc != 0 && errno == EINTR);
+    // With the lock held, no test of ours serves the port: whoever answers
+    // there is someone else.
+    if (upd_port_accepts(port)) {
+        port_taken_ = true;
+        problem_ = "127.0.0.1:" + std::to_string(port) + " is held by another program";
+        return;
+    }
+    server_ = UpdServer::start(dir, port);
+    if (!server_) problem_ = "the update server did not start on port " + std::to_string(port);
+}
+
+TourFixedServer::~TourFixedServer() {
+    server_.reset();  // stop serving before another test may take the port
+    if (lock_fd_ >= 0) ::close(lock_fd_);
+}
+
+std::string TourFixedServer::url(const std::string& path) const {
+    return "http://127.0.0.1:" + std::to_string(port_) + path;
+}
+
+}  // namespace qz::test
