@@ -71,7 +71,7 @@ void put_be32(std::string& out, uint32_t v) {
 
 }  // namespace
 
-std::string thumb_encode_png(const PngSpec& spec) {
+std::string thumb_encode_png(const PngRecipe& recipe) {
     std::string out;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png_create_info_struct(png);
@@ -80,19 +80,19 @@ std::string thumb_encode_png(const PngSpec& spec) {
         throw std::runtime_error("png encode failed");
     }
     png_set_write_fn(png, &out, append_to_string, no_flush);
-    png_set_IHDR(png, info, spec.width, spec.height, spec.bit_depth, spec.color_type,
-                 spec.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+    png_set_IHDR(png, info, recipe.width, recipe.height, recipe.bit_depth, recipe.color_type,
+                 recipe.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                  PNG_FILTER_TYPE_DEFAULT);
     std::vector<png_color> palette;
-    for (const auto& c : spec.palette) palette.push_back({c[0], c[1], c[2]});
+    for (const auto& c : recipe.palette) palette.push_back({c[0], c[1], c[2]});
     if (!palette.empty()) png_set_PLTE(png, info, palette.data(), static_cast<int>(palette.size()));
-    if (!spec.trns.empty()) {
-        if (spec.color_type == PNG_COLOR_TYPE_PALETTE) {
-            png_set_tRNS(png, info, spec.trns.data(), static_cast<int>(spec.trns.size()), nullptr);
+    if (!recipe.trns.empty()) {
+        if (recipe.color_type == PNG_COLOR_TYPE_PALETTE) {
+            png_set_tRNS(png, info, recipe.trns.data(), static_cast<int>(recipe.trns.size()), nullptr);
         } else {
             png_color_16 key{};
-            auto sample = [&](size_t i) { return static_cast<png_uint_16>((spec.trns[i] << 8) | spec.trns[i + 1]); };
-            if (spec.color_type == PNG_COLOR_TYPE_GRAY) {
+            auto sample = [&](size_t i) { return static_cast<png_uint_16>((recipe.trns[i] << 8) | recipe.trns[i + 1]); };
+            if (recipe.color_type == PNG_COLOR_TYPE_GRAY) {
                 key.gray = sample(0);
             } else {
                 key.red = sample(0);
@@ -104,7 +104,7 @@ std::string thumb_encode_png(const PngSpec& spec) {
     }
     png_write_info(png, info);
     std::vector<png_bytep> rows;
-    for (const auto& r : spec.rows) rows.push_back(const_cast<png_bytep>(r.data()));
+    for (const auto& r : recipe.rows) rows.push_back(const_cast<png_bytep>(r.data()));
     png_write_image(png, rows.data());
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);
@@ -121,15 +121,15 @@ std::string thumb_png_header_only(uint32_t width, uint32_t height) {
 }
 
 std::string thumb_rgba_png(const RgbaBitmap& image) {
-    PngSpec spec;
-    spec.width = image.width;
-    spec.height = image.height;
-    spec.color_type = PNG_COLOR_TYPE_RGB_ALPHA;
+    PngRecipe recipe;
+    recipe.width = image.width;
+    recipe.height = image.height;
+    recipe.color_type = PNG_COLOR_TYPE_RGB_ALPHA;
     for (uint32_t y = 0; y < image.height; ++y) {
         auto begin = image.pixels.begin() + static_cast<std::ptrdiff_t>(y) * image.width * 4;
-        spec.rows.emplace_back(begin, begin + image.width * 4);
+        recipe.rows.emplace_back(begin, begin + image.width * 4);
     }
-    return thumb_encode_png(spec);
+    return thumb_encode_png(recipe);
 }
 
 namespace {

@@ -36,7 +36,7 @@ bool thumb_have_tools(const std::vector<std::string>& programs);
 // A PNG with exactly the given samples. rows are in PNG layout for the colour
 // type and depth (16-bit samples big-endian). palette/trns only for the types
 // that use them.
-struct PngSpec {
+struct PngRecipe {
     uint32_t width = 0;
     uint32_t height = 0;
     int color_type = 0;  // PNG_COLOR_TYPE_*
@@ -46,7 +46,7 @@ struct PngSpec {
     std::vector<uint8_t> trns;  // palette alphas, or a 16-bit grey/RGB key in PNG order
     bool interlaced = false;
 };
-std::string thumb_encode_png(const PngSpec& spec);
+std::string thumb_encode_png(const PngRecipe& recipe);
 
 // Signature plus IHDR (valid CRC) declaring the size, and nothing after it.
 std::string thumb_png_header_only(uint32_t width, uint32_t height);

@@ -12,7 +12,7 @@
 namespace qz {
 namespace {
 
-using test::PngSpec;
+using test::PngRecipe;
 using test::Rgba;
 using test::thumb_near;
 using test::thumb_pixel;
@@ -82,21 +82,21 @@ constexpr uint32_t W = 240, H = 360;
 
 struct PngCase {
     const char* name;
-    std::function<PngSpec()> make;
+    std::function<PngRecipe()> make;
     std::function<Rgba(uint32_t x, uint32_t y)> expected;
 };
 
-PngSpec rows_of(int color_type, int bit_depth, size_t bytes_per_row,
+PngRecipe rows_of(int color_type, int bit_depth, size_t bytes_per_row,
                 const std::function<void(uint32_t, uint32_t, std::vector<uint8_t>&)>& put) {
-    PngSpec spec{W, H, color_type, bit_depth, {}, {}, {}, false};
+    PngRecipe recipe{W, H, color_type, bit_depth, {}, {}, {}, false};
     for (uint32_t y = 0; y < H; ++y) {
         std::vector<uint8_t> row;
         row.reserve(bytes_per_row);
         for (uint32_t x = 0; x < W; ++x) put(x, y, row);
         row.resize(bytes_per_row);
-        spec.rows.push_back(std::move(row));
+        recipe.rows.push_back(std::move(row));
     }
-    return spec;
+    return recipe;
 }
 
 uint8_t grey_at(uint32_t x, uint32_t y) { return static_cast<uint8_t>((x + 3 * y) & 0xff); }
@@ -145,7 +145,7 @@ std::vector<PngCase> png_cases() {
                      }});
     cases.push_back({"grey_with_transparent_key",
                      [] {
-                         PngSpec s = rows_of(PNG_COLOR_TYPE_GRAY, 8, W, [](uint32_t x, uint32_t y, auto& row) {
+                         PngRecipe s = rows_of(PNG_COLOR_TYPE_GRAY, 8, W, [](uint32_t x, uint32_t y, auto& row) {
                              row.push_back(grey_at(x, y));
                          });
                          s.trns = {0x00, 0x07};  // grey 7 is transparent
@@ -157,7 +157,7 @@ std::vector<PngCase> png_cases() {
                      }});
     cases.push_back({"palette_with_transparency",
                      [] {
-                         PngSpec s = rows_of(PNG_COLOR_TYPE_PALETTE, 8, W, [](uint32_t x, uint32_t y, auto& row) {
+                         PngRecipe s = rows_of(PNG_COLOR_TYPE_PALETTE, 8, W, [](uint32_t x, uint32_t y, auto& row) {
                              row.push_back(static_cast<uint8_t>((x + y) % 4));
                          });
                          s.palette = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {10, 20, 30}};
@@ -171,7 +171,7 @@ std::vector<PngCase> png_cases() {
                      }});
     cases.push_back({"palette_4bit",
                      [] {
-                         PngSpec s = rows_of(PNG_COLOR_TYPE_PALETTE, 4, W / 2, [](uint32_t x, uint32_t, auto& row) {
+                         PngRecipe s = rows_of(PNG_COLOR_TYPE_PALETTE, 4, W / 2, [](uint32_t x, uint32_t, auto& row) {
                              if (x % 2 == 0) row.push_back(0x12);  // entries 1, 2
                          });
                          s.palette = {{0, 0, 0}, {200, 100, 50}, {5, 6, 7}};
@@ -200,7 +200,7 @@ std::vector<PngCase> png_cases() {
                      }});
     cases.push_back({"rgb8_interlaced",
                      [] {
-                         PngSpec s = rows_of(PNG_COLOR_TYPE_RGB, 8, W * 3, [](uint32_t x, uint32_t y, auto& row) {
+                         PngRecipe s = rows_of(PNG_COLOR_TYPE_RGB, 8, W * 3, [](uint32_t x, uint32_t y, auto& row) {
                              row.push_back(static_cast<uint8_t>(x));
                              row.push_back(static_cast<uint8_t>(y));
                              row.push_back(static_cast<uint8_t>(x ^ y));
