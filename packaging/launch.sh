@@ -23,6 +23,9 @@
         mv -f "$log" "$log.1"
       fi
     fi
+    # A log that cannot be written (full or read-only card) must not keep
+    # the program from starting.
+    true 2>/dev/null >>"$log" || log=/dev/null
     starts=$((starts + 1))
     "$exe" 2>>"$log"
     status=$?

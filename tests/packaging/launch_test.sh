@@ -93,6 +93,13 @@ for shell in "${shells[@]}"; do
   launch_status=$?
   [ "$launch_status" -eq 7 ] || fail "status $launch_status, expected 7 from the overriding program"
 
+  case_name="log that cannot be written"
+  make_app 0
+  mkdir "$app/qz-nuvalto.log"
+  run_launch
+  [ "$starts" -eq 1 ] || fail "started $starts times, expected 1"
+  [ "$launch_status" -eq 0 ] || fail "status $launch_status, expected 0"
+
   # An update rewrites launch.sh in place while it runs (same inode, as an
   # in-place writer does); the running script must still restart the program
   # and must not execute the new file's bytes from where it had read to.
