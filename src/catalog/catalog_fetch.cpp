@@ -55,10 +55,20 @@ std::string search_url(const std::string& base_url, std::string_view query) {
     return base_url + "/api/videos/search?q=" + encoded;
 }
 
-CatalogLoaded fetch_shelf_now(const std::string& key, const std::string& url) {
-    log::nuvalto("Fetching catalog from: " + url);
+namespace {
+
+void log_shelf_fetch(const std::string& url) { log::nuvalto("Fetching catalog from: " + url); }
+
+CatalogLoaded load_shelf(const std::string& key, const std::string& url) {
     return CatalogLoaded{key, judge<std::vector<MediaItem>>(run_api_request(url), "Failed to connect to streaming server",
                                                             "JSON parse error: ", read_media_items)};
+}
+
+}  // namespace
+
+CatalogLoaded fetch_shelf_now(const std::string& key, const std::string& url) {
+    log_shelf_fetch(url);
+    return load_shelf(key, url);
 }
 
 DetailLoaded fetch_detail_now(const std::string& slug, const std::string& base_url) {
@@ -78,9 +88,12 @@ SearchFinished search_now(const std::string& query, const std::string& base_url)
 
 void fetch_all_shelves(const Sender<WorkerMessage>& results, const std::string& base_url) {
     for (const Category& category : CATEGORIES) {
-        std::thread([tx = results, key = std::string(category.key), url = shelf_url(base_url, category)] {
+        std::string url = shelf_url(base_url, category);
+        // Logged here rather than by the thread, so the lines keep table order.
+        log_shelf_fetch(url);
+        std::thread([tx = results, key = std::string(category.key), url] {
             // A closed channel (the main loop is gone) is not an error.
-            tx.send(fetch_shelf_now(key, url));
+            tx.send(load_shelf(key, url));
         }).detach();
     }
 }

@@ -187,14 +187,15 @@ TEST_P(FetchAndCache, FetchesEveryShelfWritesTheCompactCacheAndExitsOnB) {
     EXPECT_FALSE(test::path_exists(dir_ / c.nothing_at));
     EXPECT_FALSE(test::path_exists(cache_path.substr(0, cache_path.size() - 4) + "tmp"));
 
-    // Each shelf is fetched once, after the banner. The four lines come from
-    // four threads, so their relative order is not fixed.
+    // Each shelf is fetched once, after the banner, in category-table order.
     const std::string err = child_->stderr_text();
-    const size_t banner_end = err.find(BANNER_END);
-    ASSERT_NE(banner_end, std::string::npos) << err;
+    size_t previous = err.find(BANNER_END);
+    ASSERT_NE(previous, std::string::npos) << err;
     for (const std::string& path : SHELF_PATHS) {
         EXPECT_EQ(test::count_of(err, fetch_line(path)), 1u) << path << "\n" << err;
-        EXPECT_GT(err.find(fetch_line(path)), banner_end) << err;
+        const size_t at = err.find(fetch_line(path));
+        EXPECT_GT(at, previous) << path << "\n" << err;
+        previous = at;
     }
     EXPECT_EQ(test::count_of(err, FETCH), 4u) << err;
     EXPECT_EQ(err.find("[Error]"), std::string::npos) << err;
