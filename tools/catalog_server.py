@@ -14,7 +14,8 @@ Serves the catalog API from a folder of JSON files:
                              is echoed)
 
 "{BASE}" in a file is replaced by this server's own base URL, so fixtures can
-point posters and streams back here. GET /posters/{name}.png draws a poster.
+point posters and streams back here. GET /posters/{name} serves DATA/posters/{name}
+when that file exists, and otherwise draws a PNG poster for names ending in .png.
 
 Answers can be spoiled on purpose (flags, or GET /__mode?mode=...):
   normal | slow (answer after --delay seconds) | hang (read the request, never
@@ -191,6 +192,10 @@ class Handler(BaseHTTPRequestHandler):
             return self.search(url.query, query.get("q", [""])[0])
         elif url.path.startswith("/api/videos/"):
             payload = self.read_file("videos/%s.json" % urllib.parse.unquote(url.path[len("/api/videos/"):]))
+        elif url.path.startswith("/posters/") and self.poster_file(url.path) is not None:
+            name, data = self.poster_file(url.path)
+            kinds = {".jpg": "image/jpeg", ".jpeg": "image/jpeg", ".png": "image/png", ".webp": "image/webp"}
+            return self.send(200, data, kinds.get(os.path.splitext(name)[1], "application/octet-stream"))
         elif url.path.startswith("/posters/") and url.path.endswith(".png"):
             seed = zlib.crc32(url.path.encode()) % 997
             return self.send(200, png_bytes(240, 360, seed), "image/png")
@@ -199,6 +204,15 @@ class Handler(BaseHTTPRequestHandler):
         if payload is None:
             return self.send(404, HTML_404, "text/html; charset=utf-8")
         self.send(200, payload)
+
+    def poster_file(self, path):
+        """A committed poster in DATA/posters, as (name, bytes), or None."""
+        name = os.path.basename(urllib.parse.unquote(path))
+        full = os.path.join(self.state.data_dir, "posters", name)
+        if not name or not os.path.isfile(full):
+            return None
+        with open(full, "rb") as f:
+            return name, f.read()
 
     def search(self, raw_query, q):
         raw_q = raw_query[2:] if raw_query.startswith("q=") else raw_query

@@ -99,6 +99,7 @@ void on_update_checked(AppState& state, UpdateChecked& msg) {
                               state.pending_manifest.reset();
                           },
                           [&](std::string& error) {
+                              log::error("Update check failed: " + error);
                               state.update_state = UpdateFailed{std::move(error)};
                               state.pending_manifest.reset();
                           }},
@@ -112,7 +113,12 @@ void handle_message(LoopContext& ctx, WorkerMessage message) {
                           [&](SearchFinished& m) { on_search_finished(ctx, m); },
                           [&](DetailLoaded& m) { on_detail_loaded(ctx, m); },
                           [&](UpdateChecked& m) { on_update_checked(ctx.state, m); },
-                          [&](UpdateStatus& m) { ctx.state.update_state = std::move(m.state); }},
+                          [&](UpdateStatus& m) {
+                              if (const auto* failed = std::get_if<UpdateFailed>(&m.state)) {
+                                  log::error("Update install failed: " + failed->error);
+                              }
+                              ctx.state.update_state = std::move(m.state);
+                          }},
                message);
 }
 

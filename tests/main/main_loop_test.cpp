@@ -274,6 +274,20 @@ TEST_F(MainLoopTest, HistoryEntryPlaysAtOnceWithoutResumeAtZero) {
     EXPECT_EQ(state.screen, Screen::Home);
 }
 
+TEST_F(MainLoopTest, UpdateFailuresAreLoggedAndShown) {
+    state.pending_manifest = OtaManifest{"1.0.1", "n", "c", "http://u/p.zip", "", 1.0f};
+    results_tx.send(UpdateChecked{std::string("Update server unreachable. Please check your Wi-Fi connection.")});
+    results_tx.send(UpdateStatus{UpdateFailed{"Update package checksum mismatch"}});
+    testing::internal::CaptureStderr();
+    ASSERT_TRUE(pass());
+    std::string log = testing::internal::GetCapturedStderr();
+    EXPECT_NE(log.find("[Error] Update check failed: Update server unreachable."), std::string::npos) << log;
+    EXPECT_NE(log.find("[Error] Update install failed: Update package checksum mismatch\n"), std::string::npos) << log;
+    EXPECT_FALSE(state.pending_manifest.has_value());
+    ASSERT_TRUE(std::holds_alternative<UpdateFailed>(state.update_state));
+    EXPECT_EQ(std::get<UpdateFailed>(state.update_state).error, "Update package checksum mismatch");
+}
+
 TEST_F(MainLoopTest, HomeKeysStartWorkersAndSwitchScreens) {
     set_shelf(0, 2);
     state.selected_entry[0] = 1;

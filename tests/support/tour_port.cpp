@@ -8,20 +8,6 @@
 
 namespace qz::test {
 
-std::optional<int> tour_loopback_port(const std::string& url) {
-    const std::string prefix = "http://127.0.0.1:";
-    if (url.rfind(prefix, 0) != 0) return std::nullopt;
-    size_t end = prefix.size();
-    int port = 0;
-    while (end < url.size() && url[end] >= '0' && url[end] <= '9' && port <= 65535) {
-        port = port * 10 + (url[end] - '0');
-        ++end;
-    }
-    if (end == prefix.size() || port == 0 || port > 65535) return std::nullopt;
-    if (end < url.size() && url[end] != '/') return std::nullopt;
-    return port;
-}
-
 TourFixedServer::TourFixedServer(int port, const std::string& dir) : port_(port) {
     const std::string lock = "/tmp/qz-test-port-" + std::to_string(port) + ".lock";
     lock_fd_ = ::open(lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);

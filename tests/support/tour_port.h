@@ -8,9 +8,6 @@
 
 namespace qz::test {
 
-// The port of a loopback URL ("http://127.0.0.1:PORT/..."); nullopt for any
-// other host or a URL without a port.
-std::optional<int> tour_loopback_port(const std::string& url);
 
 // The update server on a fixed loopback port (the one the executable under
 // test was built to ask), serving dir. While it runs, an exclusive flock on

@@ -22,6 +22,7 @@
 #include "support/bb_fifo.h"
 #include "support/bb_fs.h"
 #include "support/scr_pixels.h"
+#include "support/home_loopback.h"
 #include "support/tour_port.h"
 #include "support/upd_server.h"
 #include "update/ota_client.h"
@@ -99,7 +100,7 @@ std::string package_sha(const FailureCase& c, const Packages& packages) {
 class UpdateProgram : public ::testing::Test {
 protected:
     void SetUp() override {
-        const auto port = test::tour_loopback_port(UPDATE_MANIFEST_URL);
+        const auto port = test::home_loopback_port(UPDATE_MANIFEST_URL);
         if (!port) {
             GTEST_SKIP() << "this build asks " << UPDATE_MANIFEST_URL
                          << " for updates; scripts/test builds with QZ_UPDATE_BASE_URL=http://127.0.0.1:18932";
