@@ -46,21 +46,10 @@ HomeLoopbackCatalog::HomeLoopbackCatalog(const std::string& base_url, const std:
         return;
     }
     port_ = *port;
-    const std::string lock = "/tmp/qz-test-port-" + std::to_string(port_) + ".lock";
-    lock_fd_ = ::open(lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-    if (lock_fd_ < 0) {
-        problem_ = "cannot open " + lock;
-        return;
-    }
-    int rc;
-    do {
-        rc = ::flock(lock_fd_, LOCK_EX);
-    } while (rc != 0 && errno == EINTR);
-    // With the lock held none of our tests serves the port: whoever answers
-    // there is another program.
-    if (home_port_accepts(port_)) {
-        status_ = Status::Skip;
-        problem_ = "127.0.0.1:" + std::to_string(port_) + " is held by another program";
+    lock_ = std::make_unique<PortLock>(port_);
+    if (!lock_->problem().empty()) {
+        if (lock_->foreign_holder()) status_ = Status::Skip;
+        problem_ = lock_->problem();
         return;
     }
     std::vector<std::string> args = server_args;
@@ -80,7 +69,28 @@ HomeLoopbackCatalog::HomeLoopbackCatalog(const std::string& base_url, const std:
 
 HomeLoopbackCatalog::~HomeLoopbackCatalog() {
     server_.reset();  // stop serving before another test may take the port
-    if (lock_fd_ >= 0) ::close(lock_fd_);
+    lock_.reset();
+}
+
+PortLock::PortLock(int port) {
+    const std::string lock = "/tmp/qz-test-port-" + std::to_string(port) + ".lock";
+    fd_ = ::open(lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    if (fd_ < 0) {
+        problem_ = "cannot open " + lock;
+        return;
+    }
+    int rc;
+    do {
+        rc = ::flock(fd_, LOCK_EX);
+    } while (rc != 0 && errno == EINTR);
+    if (home_port_accepts(port)) {
+        foreign_ = true;
+        problem_ = "127.0.0.1:" + std::to_string(port) + " is held by another program";
+    }
+}
+
+PortLock::~PortLock() {
+    if (fd_ >= 0) ::close(fd_);
 }
 
 }  // namespace qz::test

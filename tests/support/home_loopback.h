@@ -13,6 +13,28 @@ namespace qz::test {
 // nullopt for any other host or a URL without a port.
 std::optional<int> home_loopback_port(const std::string& base_url);
 
+// An exclusive flock on "/tmp/qz-test-port-{port}.lock", held for the
+// object's lifetime, so test programs run in parallel take turns on a fixed
+// loopback port. With the lock held none of our tests serves the port, so a
+// program answering there is somebody else's (foreign_holder()).
+class PortLock {
+public:
+    explicit PortLock(int port);
+    ~PortLock();
+    PortLock(const PortLock&) = delete;
+    PortLock& operator=(const PortLock&) = delete;
+
+    bool locked() const { return fd_ >= 0; }
+    bool foreign_holder() const { return foreign_; }
+    // Why the port cannot be used, empty when it can.
+    const std::string& problem() const { return problem_; }
+
+private:
+    int fd_ = -1;
+    bool foreign_ = false;
+    std::string problem_;
+};
+
 // The loopback catalog server (tools/catalog_server.py) on the fixed port of
 // the catalog URL an executable was built with, for black-box runs of that
 // executable. While it runs, an exclusive flock on
@@ -41,7 +63,7 @@ private:
     Status status_ = Status::Failed;
     std::string problem_;
     int port_ = 0;
-    int lock_fd_ = -1;
+    std::unique_ptr<PortLock> lock_;
     std::unique_ptr<CatCatalogServer> server_;
 };
 

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "support/home_loopback.h"
 #include "support/upd_server.h"
 
 namespace qz::test {
@@ -29,8 +30,8 @@ public:
     std::string url(const std::string& path) const;
 
 private:
-    int lock_fd_ = -1;
     int port_ = 0;
+    PortLock lock_;
     bool port_taken_ = false;
     std::string problem_;
     std::unique_ptr<UpdServer> server_;
