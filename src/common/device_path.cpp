@@ -1,5 +1,7 @@
 #include "common/device_path.h"
 
+#include "common/device_paths.h"
+
 #include <cstdlib>
 
 namespace qz {
@@ -19,5 +21,7 @@ std::string device_path(std::string_view absolute_path) {
     }
     return root + std::string(absolute_path);
 }
+
+std::string input_event_path(int n) { return device_path("/dev/input/event" + std::to_string(n)); }
 
 }  // namespace qz

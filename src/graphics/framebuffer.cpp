@@ -13,6 +13,7 @@
 #include <utility>
 
 #include "common/device_path.h"
+#include "common/device_paths.h"
 #include "common/log.h"
 #include "common/utf8.h"
 
@@ -24,7 +25,7 @@ class LinuxFramebufferDevice final : public FramebufferDevice {
 public:
     ~LinuxFramebufferDevice() override { close(); }
     bool open(std::string& error) override {
-        fd_ = ::open(device_path("/dev/fb0").c_str(), O_RDWR | O_SYNC | O_CLOEXEC, 0666);
+        fd_ = ::open(device_path(paths::FRAMEBUFFER).c_str(), O_RDWR | O_SYNC | O_CLOEXEC, 0666);
         if (fd_ < 0) {
             error = std::strerror(errno);
             return false;

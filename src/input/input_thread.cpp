@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "common/device_path.h"
+#include "common/device_paths.h"
 #include "common/log.h"
 
 namespace qz {
@@ -143,7 +144,7 @@ std::optional<Button> button_for_event(AxisState& state, const InputEvent& event
 
 std::vector<std::string> default_event_nodes() {
     std::vector<std::string> nodes;
-    for (int i = 0; i < 4; ++i) nodes.push_back(device_path("/dev/input/event" + std::to_string(i)));
+    for (int i = 0; i < 4; ++i) nodes.push_back(input_event_path(i));
     return nodes;
 }
 

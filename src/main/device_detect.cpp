@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "common/device_path.h"
+#include "common/device_paths.h"
 #include "common/utf8.h"
 
 namespace qz {
@@ -33,7 +34,7 @@ std::string lower_model_text(std::string_view text) {
 }
 
 std::optional<std::string> read_model_file() {
-    int fd = ::open(device_path("/etc/trimui_device.txt").c_str(), O_RDONLY | O_CLOEXEC);
+    int fd = ::open(device_path(paths::DEVICE_MODEL).c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return std::nullopt;
     std::string text;
     char chunk[512];

@@ -6,20 +6,21 @@
 #include <system_error>
 
 #include "common/device_path.h"
+#include "common/device_paths.h"
 
 namespace qz {
 
 bool app_dir_exists() {
     struct stat st{};
-    return ::stat(device_path(APP_DIR).c_str(), &st) == 0;
+    return ::stat(device_path(paths::APP_DIR).c_str(), &st) == 0;
 }
 
 AppPaths paths_for(bool app_dir_present) {
     AppPaths p;
-    p.data_dir = app_dir_present ? device_path(APP_DIR) : std::string(".");
+    p.data_dir = app_dir_present ? device_path(paths::APP_DIR) : std::string(".");
     p.history = p.data_dir + "/history.json";
     p.catalog_cache = p.data_dir + "/catalog_cache.json";
-    p.thumbnail_dir = app_dir_present ? device_path(std::string(APP_DIR) + "/cache") : device_path(FALLBACK_THUMBNAIL_DIR);
+    p.thumbnail_dir = app_dir_present ? device_path(std::string(paths::APP_DIR) + "/cache") : device_path(paths::FALLBACK_THUMBNAIL_DIR);
     return p;
 }
 

@@ -4,9 +4,6 @@
 
 namespace qz {
 
-inline constexpr const char* APP_DIR = "/mnt/SDCARD/Apps/qz-nuvalto";
-inline constexpr const char* FALLBACK_THUMBNAIL_DIR = "/tmp/qz_nuvalto_cache";
-
 // Where the files of one run live. Paths are already mapped under the device
 // root; the "." fall-back is relative to the working directory.
 struct AppPaths {

@@ -7,6 +7,7 @@
 
 #include "build_config.h"
 #include "catalog/catalog_cache.h"
+#include "common/device_paths.h"
 #include "history/history.h"
 #include "common/device_path.h"
 #include "common/log.h"
@@ -39,7 +40,7 @@ bool wants_display_reset(const std::vector<std::string>& args) {
 
 bool should_start_input(bool simulator) {
     struct stat st{};
-    return !simulator && ::stat(device_path("/dev/fb0").c_str(), &st) == 0;
+    return !simulator && ::stat(device_path(paths::FRAMEBUFFER).c_str(), &st) == 0;
 }
 
 void print_banner() {

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "common/device_path.h"
+#include "common/device_paths.h"
 #include "common/log.h"
 
 namespace qz {
@@ -19,7 +20,7 @@ class LinuxDisplayDriver final : public DisplayDriver {
 public:
     ~LinuxDisplayDriver() override { close(); }
     bool open(std::string& error) override {
-        fd_ = ::open(device_path("/dev/disp").c_str(), O_RDWR | O_CLOEXEC);
+        fd_ = ::open(device_path(paths::DISPLAY).c_str(), O_RDWR | O_CLOEXEC);
         if (fd_ < 0) {
             error = std::strerror(errno);
             return false;
@@ -38,7 +39,7 @@ private:
 
 bool framebuffer_device_exists() {
     struct stat st{};
-    return ::stat(device_path("/dev/fb0").c_str(), &st) == 0;
+    return ::stat(device_path(paths::FRAMEBUFFER).c_str(), &st) == 0;
 }
 
 }  // namespace

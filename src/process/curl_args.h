@@ -8,7 +8,6 @@ namespace qz {
 inline constexpr const char* USER_AGENT_FULL = "Mozilla/5.0 (Linux; Android 10; TrimUI) AppleWebKit/537.36";
 inline constexpr const char* USER_AGENT_SHORT = "Mozilla/5.0";
 inline constexpr const char* UPDATE_FALLBACK_MANIFEST_URL = "http://127.0.0.1:4549/ota/qz-nuvalto.json";
-inline constexpr const char* UPDATE_DOWNLOAD_PATH = "/tmp/qz-nuvalto-update.zip";
 
 // The one table of curl argument sets; each returns the arguments in the
 // order curl gets them (the program name not included).

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "common/device_path.h"
+#include "common/device_paths.h"
 #include "common/log.h"
 #include "common/utf8.h"
 #include "process/command.h"
@@ -144,8 +145,8 @@ std::string choose_install_target(const std::string& app_dir, const std::string&
 std::optional<std::string> install_update_package(const UpdateInstallOptions& options) {
     log::ota("Starting download from: " + options.download_url);
     const std::string exe = options.executable_path.empty() ? own_executable_path() : options.executable_path;
-    const std::string target = choose_install_target(device_path(UPDATE_APP_DIR), exe);
-    const std::string package = device_path(UPDATE_DOWNLOAD_PATH);
+    const std::string target = choose_install_target(device_path(paths::APP_DIR), exe);
+    const std::string package = device_path(paths::UPDATE_DOWNLOAD);
 
     ::unlink(package.c_str());
     if (!is_fetchable_url(options.download_url) ||

@@ -12,7 +12,6 @@
 
 namespace qz {
 
-inline constexpr const char* UPDATE_APP_DIR = "/mnt/SDCARD/Apps/qz-nuvalto";
 inline constexpr int UPDATE_EXIT_STATUS = 42;
 
 inline constexpr const char* UPDATE_ERR_UNREACHABLE = "Update server unreachable. Please check your Wi-Fi connection.";
