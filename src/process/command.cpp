@@ -11,6 +11,8 @@
 #include <cstring>
 #include <utility>
 
+#include "common/unique_fd.h"
+
 namespace qz {
 
 namespace {
@@ -20,34 +22,6 @@ std::string errno_text(int err) {
     // GNU strerror_r: thread-safe, returns the text (maybe a static string).
     return std::string(strerror_r(err, buf, sizeof buf));
 }
-
-// Owns one descriptor.
-class UniqueFd {
-public:
-    UniqueFd() = default;
-    explicit UniqueFd(int fd) : fd_(fd) {}
-    UniqueFd(UniqueFd&& o) noexcept : fd_(std::exchange(o.fd_, -1)) {}
-    UniqueFd& operator=(UniqueFd&& o) noexcept {
-        if (this != &o) {
-            reset();
-            fd_ = std::exchange(o.fd_, -1);
-        }
-        return *this;
-    }
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
-    ~UniqueFd() { reset(); }
-
-    int get() const { return fd_; }
-    int release() { return std::exchange(fd_, -1); }
-    void reset() {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = -1;
-    }
-
-private:
-    int fd_ = -1;
-};
 
 struct Pipe {
     UniqueFd read_end;
