@@ -17,6 +17,15 @@ struct PlaybackOutcome {
     int64_t duration_secs = 0;
 };
 
+// One episode to play: the stream URL as the catalog gave it, the title and
+// episode label the overlay shows, and where to resume (whole seconds).
+struct PlayRequest {
+    std::string url;
+    std::string title;
+    std::string episode_label;
+    std::optional<int64_t> resume_secs;
+};
+
 // Plays one stream, taking over the screen until the session ends.
 PlaybackOutcome start_playback(Framebuffer& fb, const std::string& url, const std::string& title,
                                const std::string& label, std::optional<int64_t> resume_secs);
