@@ -55,7 +55,8 @@ MediaItem title(const std::string& key, int i) {
 AppState home_state() {
     AppState state;
     for (const char* key : {"phim-le", "phim-bo", "hoat-hinh", "trending"}) {
-        for (int i = 0; i < 20; ++i) state.catalog_cache[key].push_back(title(key, i));
+        for (int i = 0; i < 20; ++i)
+            state.home.catalog_cache[key].push_back(title(key, i));
     }
     std::vector<HistoryItem> history;
     for (int i = 0; i < 8; ++i) {
@@ -79,7 +80,7 @@ void home_frame(benchmark::State& bench) {
     MappedScreen screen;
     if (!screen.fb->has_device()) bench.SkipWithError("device did not map");
     AppState state = home_state();
-    if (state.shelves.size() != 5) bench.SkipWithError("expected five shelves");
+    if (state.home.shelves.size() != 5) bench.SkipWithError("expected five shelves");
     NoPosters posters;
     TextRenderer text(*screen.fb);
     for (auto _ : bench) {
@@ -123,7 +124,7 @@ void home_frame_posters_ready(benchmark::State& bench) {
     MappedScreen screen;
     if (!screen.fb->has_device()) bench.SkipWithError("device did not map");
     AppState state = home_state();
-    if (state.shelves.size() != 5) bench.SkipWithError("expected five shelves");
+    if (state.home.shelves.size() != 5) bench.SkipWithError("expected five shelves");
     AllPostersReady posters;
     TextRenderer text(*screen.fb);
     draw_home(state, posters, text);

@@ -1,9 +1,9 @@
 #include "catalog/catalog_fetch.h"
 
-#include <thread>
 #include <utility>
 
 #include "catalog/record_reader.h"
+#include "common/detached_thread.h"
 #include "common/log.h"
 #include "common/utf8.h"
 #include "process/command.h"
@@ -59,51 +59,47 @@ namespace {
 
 void log_shelf_fetch(const std::string& url) { log::nuvalto("Fetching catalog from: " + url); }
 
-CatalogLoaded load_shelf(const std::string& key, const std::string& url) {
-    return CatalogLoaded{key, judge<std::vector<MediaItem>>(run_api_request(url), "Failed to connect to streaming server",
-                                                            "JSON parse error: ", read_media_items)};
+ItemsResult load_shelf(const std::string& url) {
+    return judge<std::vector<MediaItem>>(run_api_request(url), "Failed to connect to streaming server",
+                                         "JSON parse error: ", read_media_items);
 }
 
 }  // namespace
 
-CatalogLoaded fetch_shelf_now(const std::string& key, const std::string& url) {
+ItemsResult fetch_shelf_now(const std::string& url) {
     log_shelf_fetch(url);
-    return load_shelf(key, url);
+    return load_shelf(url);
 }
 
-DetailLoaded fetch_detail_now(const std::string& slug, const std::string& base_url) {
+DetailResult fetch_detail_now(const std::string& slug, const std::string& base_url) {
     std::string url = detail_url(base_url, slug);
     log::nuvalto("Fetching detail from: " + url);
-    return DetailLoaded{judge<MediaDetail>(run_api_request(url), "Failed to fetch media metadata",
-                                           "JSON detail error: ", read_media_detail)};
+    return judge<MediaDetail>(run_api_request(url), "Failed to fetch media metadata",
+                              "JSON detail error: ", read_media_detail);
 }
 
-SearchFinished search_now(const std::string& query, const std::string& base_url) {
+ItemsResult search_now(const std::string& query, const std::string& base_url) {
     std::string url = search_url(base_url, query);
     log::nuvalto("Searching: " + url);
-    return SearchFinished{judge<std::vector<MediaItem>>(run_api_request(url), "Failed to search movies",
-                                                        "JSON parse error: ", read_media_items),
-                          query};
+    return judge<std::vector<MediaItem>>(run_api_request(url), "Failed to search movies",
+                                         "JSON parse error: ", read_media_items);
 }
 
-void fetch_all_shelves(const Sender<WorkerMessage>& results, const std::string& base_url) {
+void fetch_all_shelves(const std::string& base_url, ShelfDone done) {
     for (const Category& category : CATEGORIES) {
         std::string url = shelf_url(base_url, category);
         // Logged here rather than by the thread, so the lines keep table order.
         log_shelf_fetch(url);
-        std::thread([tx = results, key = std::string(category.key), url] {
-            // A closed channel (the main loop is gone) is not an error.
-            tx.send(load_shelf(key, url));
-        }).detach();
+        spawn_detached([done, key = std::string(category.key), url] { done(key, load_shelf(url)); });
     }
 }
 
-void fetch_detail(const Sender<WorkerMessage>& results, const std::string& slug, const std::string& base_url) {
-    std::thread([tx = results, slug, base_url] { tx.send(fetch_detail_now(slug, base_url)); }).detach();
+void fetch_detail(const std::string& slug, const std::string& base_url, std::function<void(DetailResult)> done) {
+    spawn_detached([done = std::move(done), slug, base_url] { done(fetch_detail_now(slug, base_url)); });
 }
 
-void start_search(const Sender<WorkerMessage>& results, const std::string& query, const std::string& base_url) {
-    std::thread([tx = results, query, base_url] { tx.send(search_now(query, base_url)); }).detach();
+void start_search(const std::string& query, const std::string& base_url, std::function<void(ItemsResult)> done) {
+    spawn_detached([done = std::move(done), query, base_url] { done(search_now(query, base_url)); });
 }
 
 }  // namespace qz

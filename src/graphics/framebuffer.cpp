@@ -34,9 +34,10 @@ public:
     }
     void get_var(fb_var_screeninfo& var) override { ::ioctl(fd_, FBIOGET_VSCREENINFO, &var); }
     void get_fix(fb_fix_screeninfo& fix) override { ::ioctl(fd_, FBIOGET_FSCREENINFO, &fix); }
-    void put_var(const fb_var_screeninfo& var) override {
+    void pan_display(const fb_var_screeninfo& var) override {
+        static_assert(FBIOPAN_DISPLAY == 0x4606);
         fb_var_screeninfo copy = var;
-        ::ioctl(fd_, FBIOPUT_VSCREENINFO, &copy);
+        ::ioctl(fd_, FBIOPAN_DISPLAY, &copy);
     }
     void* map(size_t len) override {
         if (len == 0) return nullptr;
@@ -106,7 +107,7 @@ Framebuffer Framebuffer::open(DeviceProfile profile, std::unique_ptr<Framebuffer
         // A panned screen would hide the first frames we present.
         var.xoffset = 0;
         var.yoffset = 0;
-        device->put_var(var);
+        device->pan_display(var);
     }
     uint32_t width = size.width, height = size.height;
     if (var.xres != 0 && var.yres != 0) {

@@ -5,9 +5,9 @@
 #include <memory>
 #include <vector>
 
+#include "common/device_profile.h"
 #include "graphics/color.h"
 #include "graphics/framebuffer_device.h"
-#include "main/device_profile.h"
 
 namespace qz {
 

@@ -18,7 +18,9 @@ public:
     virtual bool open(std::string& error) = 0;
     virtual void get_var(fb_var_screeninfo& var) = 0;
     virtual void get_fix(fb_fix_screeninfo& fix) = 0;
-    virtual void put_var(const fb_var_screeninfo& var) = 0;
+    // Shows the screen from the record's xoffset and yoffset (a pan request,
+    // which changes nothing else of the mode).
+    virtual void pan_display(const fb_var_screeninfo& var) = 0;
     // Maps len bytes; nullptr on failure.
     virtual void* map(size_t len) = 0;
     virtual void unmap(void* addr, size_t len) = 0;

@@ -208,39 +208,32 @@ std::string serialize_history(const std::vector<HistoryItem>& items) {
 
 std::string history_backup_path(const std::string& path) { return path + ".bad"; }
 
-void record_progress_at(const std::string& path, const std::string& movie_id, const std::string& movie_title,
-                        const std::string& poster_url, const std::string& server_name, uint32_t episode_number,
-                        const std::string& episode_title, const std::string& play_url, int64_t position_secs,
-                        int64_t duration_secs, uint64_t now_secs) {
-    if (is_blank(movie_id) || is_blank(play_url)) return;
+void record_progress(const std::string& path, HistoryItem viewing, uint64_t now_secs) {
+    if (is_blank(viewing.movie_id) || is_blank(viewing.play_url)) return;
 
     LoadResult loaded = load_with_state(path);
+    const int64_t raw_position = viewing.last_pos_secs;
+    viewing.last_pos_secs = normalized_position(raw_position, viewing.duration_secs);
+    viewing.updated_at = now_secs;
     std::vector<HistoryItem> items;
     items.reserve(loaded.items.size() + 1);
-    const int64_t stored = normalized_position(position_secs, duration_secs);
-    items.push_back(HistoryItem{movie_id, movie_title, poster_url, server_name, episode_number, episode_title,
-                                play_url, stored, duration_secs, now_secs});
+    items.push_back(viewing);
     for (HistoryItem& old : loaded.items) {
-        if (old.movie_id != movie_id) items.push_back(std::move(old));
+        if (old.movie_id != viewing.movie_id) items.push_back(std::move(old));
     }
     if (items.size() > HISTORY_MAX_ENTRIES) items.resize(HISTORY_MAX_ENTRIES);
 
     save_history(path, serialize_history(items), loaded.state == FileState::Unreadable);
 
-    log::history("Recorded progress for '" + movie_title + "' (ep " + std::to_string(episode_number) +
-                 ", pos: " + std::to_string(stored) + "s [raw " + std::to_string(position_secs) + "s] / " +
-                 std::to_string(duration_secs) + "s)");
+    log::history("Recorded progress for '" + viewing.movie_title + "' (ep " + std::to_string(viewing.episode_number) +
+                 ", pos: " + std::to_string(viewing.last_pos_secs) + "s [raw " + std::to_string(raw_position) +
+                 "s] / " + std::to_string(viewing.duration_secs) + "s)");
 }
 
-void record_progress(const std::string& path, const std::string& movie_id, const std::string& movie_title,
-                     const std::string& poster_url, const std::string& server_name, uint32_t episode_number,
-                     const std::string& episode_title, const std::string& play_url, int64_t position_secs,
-                     int64_t duration_secs) {
+uint64_t wall_clock_secs() {
     using namespace std::chrono;
     const auto since_epoch = duration_cast<seconds>(system_clock::now().time_since_epoch()).count();
-    const uint64_t now = since_epoch < 0 ? 0 : static_cast<uint64_t>(since_epoch);
-    record_progress_at(path, movie_id, movie_title, poster_url, server_name, episode_number, episode_title,
-                       play_url, position_secs, duration_secs, now);
+    return since_epoch < 0 ? 0 : static_cast<uint64_t>(since_epoch);
 }
 
 }  // namespace qz

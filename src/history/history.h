@@ -29,18 +29,14 @@ inline constexpr size_t HISTORY_MAX_ENTRIES = 30;
 // carries a value of the wrong type.
 std::vector<HistoryItem> load_history(const std::string& path);
 
-// Stores one viewing at the front of the history (see record_progress_at);
-// the clock is the wall clock.
-void record_progress(const std::string& path, const std::string& movie_id, const std::string& movie_title,
-                     const std::string& poster_url, const std::string& server_name, uint32_t episode_number,
-                     const std::string& episode_title, const std::string& play_url, int64_t position_secs,
-                     int64_t duration_secs);
+// Stores one viewing at the front of the history, replacing any older entry
+// of the same title. The viewing carries the session's raw position and
+// duration; the stored position is normalized and updated_at becomes now_secs.
+// A viewing without a title id or stream URL is not stored.
+void record_progress(const std::string& path, HistoryItem viewing, uint64_t now_secs);
 
-// The same with the recording time given, so tests need no clock.
-void record_progress_at(const std::string& path, const std::string& movie_id, const std::string& movie_title,
-                        const std::string& poster_url, const std::string& server_name, uint32_t episode_number,
-                        const std::string& episode_title, const std::string& play_url, int64_t position_secs,
-                        int64_t duration_secs, uint64_t now_secs);
+// Seconds since the epoch on the wall clock (0 before it).
+uint64_t wall_clock_secs();
 
 // The resume position kept for a viewing: 0 when it ended within the last
 // 30 seconds of a media longer than a minute, or when it is negative.

@@ -32,24 +32,47 @@ inline constexpr const char* HISTORY_SHELF_KEY = "history";
 inline constexpr const char* HISTORY_SHELF_TITLE = "▶ TIẾP TỤC XEM (ĐÃ XEM GẦN ĐÂY)";
 inline constexpr const char* SEARCH_SHELF_KEY = "search";
 
-// Everything the screens show. Owned and changed by the main thread only.
-struct AppState {
-    Screen screen = Screen::Home;
+// Nine episode rows fit the detail screen's list.
+inline constexpr size_t DETAIL_VISIBLE_EPISODES = 9;
+
+struct HomeState {
     std::vector<Shelf> shelves;
     size_t selected_shelf = 0;
     std::vector<size_t> selected_entry;  // parallel to shelves
-    bool search_busy = false;
     CatalogMap catalog_cache;
-    std::string history_path;
-    std::optional<MediaDetail> detail;
-    std::optional<HistoryItem> detail_history;
+};
+
+struct DetailState {
+    std::optional<MediaDetail> media;
+    std::optional<HistoryItem> history;  // the title's watch-history record
     size_t episode_index = 0;
     size_t episode_top = 0;
+};
+
+struct SearchState {
     std::string query;
     size_t key_row = 0;
     size_t key_col = 0;
-    UpdateState update_state;
+    bool busy = false;
+};
+
+struct UpdatePanelState {
+    UpdateState state;
     std::optional<OtaManifest> pending_manifest;
+    // Shown on the panels: the manifest URL in use and the running version.
+    std::string manifest_url;
+    std::string app_version;
+};
+
+// Everything the screens show, grouped by screen. Owned and changed by the
+// main thread only.
+struct AppState {
+    Screen screen = Screen::Home;
+    HomeState home;
+    DetailState detail;
+    SearchState search;
+    UpdatePanelState update;
+    std::string history_path;
     std::chrono::steady_clock::time_point frame_mark;
 };
 

@@ -1,35 +1,48 @@
 #include "main/app_workers.h"
 
-#include "build_config.h"
+#include <utility>
+
 #include "catalog/catalog_fetch.h"
 #include "update/ota_client.h"
 
 namespace qz {
 
-ServiceUrls default_service_urls() { return {CATALOG_BASE_URL, UPDATE_MANIFEST_URL}; }
+AppWorkers::AppWorkers(Sender<WorkerMessage> results, AppConfig config)
+    : results_(std::move(results)), config_(std::move(config)) {}
 
-AppWorkers::AppWorkers(Sender<WorkerMessage> results, ServiceUrls urls)
-    : results_(std::move(results)), urls_(std::move(urls)) {}
+// A closed channel (the main loop is gone) is not an error: the send is dropped.
+void AppWorkers::fetch_all_shelves() {
+    qz::fetch_all_shelves(config_.catalog_base_url, [tx = results_](const std::string& key, ItemsResult result) {
+        tx.send(CatalogLoaded{key, std::move(result)});
+    });
+}
 
-void AppWorkers::fetch_all_shelves() { qz::fetch_all_shelves(results_, urls_.catalog_base); }
+void AppWorkers::fetch_detail(const std::string& slug) {
+    qz::fetch_detail(slug, config_.catalog_base_url,
+                     [tx = results_](DetailResult result) { tx.send(DetailLoaded{std::move(result)}); });
+}
 
-void AppWorkers::fetch_detail(const std::string& slug) { qz::fetch_detail(results_, slug, urls_.catalog_base); }
-
-void AppWorkers::start_search(const std::string& query) { qz::start_search(results_, query, urls_.catalog_base); }
+void AppWorkers::start_search(const std::string& query) {
+    qz::start_search(query, config_.catalog_base_url, [tx = results_, query](ItemsResult result) {
+        tx.send(SearchFinished{std::move(result), query});
+    });
+}
 
 void AppWorkers::start_update_check() {
-    UpdateCheckOptions options;
-    options.manifest_url = urls_.update_manifest;
-    qz::start_update_check(results_, options);
+    qz::start_update_check({config_.update_manifest_url, config_.app_version},
+                           [tx = results_](UpdateCheckResult result) { tx.send(UpdateChecked{std::move(result)}); });
 }
 
 bool AppWorkers::start_update_install(const OtaManifest& manifest) {
-    return qz::start_update_install(results_, manifest.download_url, manifest.sha256);
+    UpdateInstallOptions options;
+    options.download_url = manifest.download_url;
+    options.sha256 = manifest.sha256;
+    return qz::start_update_install(std::move(options),
+                                    [tx = results_](UpdateState state) { tx.send(UpdateStatus{std::move(state)}); });
 }
 
-PlaybackOutcome AppWorkers::play(Framebuffer& fb, const std::string& url, const std::string& title,
-                                 const std::string& label, std::optional<int64_t> resume_secs) {
-    return start_playback(fb, url, title, label, resume_secs);
+PlaybackOutcome AppPlayer::play(Framebuffer& fb, const PlayRequest& request) {
+    return start_playback(fb, request.url, request.title, request.episode_label, request.resume_secs);
 }
 
 }  // namespace qz

@@ -3,37 +3,38 @@
 #include <memory>
 #include <string>
 
-#include "catalog/worker_message.h"
 #include "common/channel.h"
+#include "main/app_config.h"
 #include "main/poster_lookup.h"
+#include "main/worker_message.h"
 #include "main/workers.h"
 #include "thumbnail/thumbnail_cache.h"
 
 namespace qz {
 
-// Where the workers send their requests; the defaults are the build's.
-struct ServiceUrls {
-    std::string catalog_base;
-    std::string update_manifest;
-};
-ServiceUrls default_service_urls();
-
-// The real workers: detached threads reporting on the results channel, and
-// the playback launcher.
+// The real workers: detached threads reporting on the results channel.
 class AppWorkers final : public Workers {
 public:
-    AppWorkers(Sender<WorkerMessage> results, ServiceUrls urls);
+    AppWorkers(Sender<WorkerMessage> results, AppConfig config);
     void fetch_all_shelves() override;
     void fetch_detail(const std::string& slug) override;
     void start_search(const std::string& query) override;
     void start_update_check() override;
     bool start_update_install(const OtaManifest& manifest) override;
-    PlaybackOutcome play(Framebuffer& fb, const std::string& url, const std::string& title, const std::string& label,
-                         std::optional<int64_t> resume_secs) override;
 
 private:
     Sender<WorkerMessage> results_;
-    ServiceUrls urls_;
+    AppConfig config_;
+};
+
+// The real player: the playback launcher.
+class AppPlayer final : public Player {
+public:
+    explicit AppPlayer(AppConfig config) : config_(std::move(config)) {}
+    PlaybackOutcome play(Framebuffer& fb, const PlayRequest& request) override;
+
+private:
+    AppConfig config_;
 };
 
 // Posters from the thumbnail cache.

@@ -5,14 +5,11 @@
 #include "common/utf8.h"
 #include "graphics/draw.h"
 #include "graphics/palette.h"
-#include "main/screen_widgets.h"
+#include "graphics/widgets.h"
 
 namespace qz {
 
 namespace {
-
-constexpr Color BAR_FILL = 0xff160f2c;
-constexpr Color PANEL_FILL = 0xff1d1438;
 
 constexpr int32_t CONTENT_X = 248;
 constexpr int32_t PANEL_X = 712;
@@ -55,10 +52,10 @@ void draw_info(const AppState& state, const MediaDetail& detail, TextRenderer& t
     text.draw_text("Tóm tắt nội dung:", CONTENT_X, 134, WHITE, 14.0f);
     const std::string synopsis = clean_synopsis(detail.description.value_or("Không có mô tả chi tiết."));
     text.draw_wrapped(synopsis, CONTENT_X, 158, 440, 7, 13.0f);
-    if (state.detail_history) {
+    if (state.detail.history) {
         fill_rounded_rect(fb, CONTENT_X, 326, 440, 42, 8, 0xff241544);
         draw_rect(fb, CONTENT_X, 326, 440, 42, 1, ACCENT);
-        text.draw_text(resume_box_text(*state.detail_history), 260, 340, HIGHLIGHT, 12.5f);
+        text.draw_text(resume_box_text(*state.detail.history), 260, 340, HIGHLIGHT, 12.5f);
     }
 }
 
@@ -67,12 +64,12 @@ void draw_episode_list(const AppState& state, const std::vector<EpisodeItem>& ep
     const auto w = static_cast<int32_t>(fb.width());
     text.draw_text("DANH SÁCH TẬP (" + std::to_string(episodes.size()) + ")", LIST_X, 80, WHITE, 15.0f);
     for (size_t r = 0; r < DETAIL_VISIBLE_EPISODES; ++r) {
-        const size_t k = state.episode_top + r;
+        const size_t k = state.detail.episode_top + r;
         if (k >= episodes.size()) break;
         const auto row_y = static_cast<int32_t>(ROW_STEP * r);
-        const bool selected = k == state.episode_index;
+        const bool selected = k == state.detail.episode_index;
         if (selected && w - 32 > 720) fill_rounded_rect(fb, 720, 108 + row_y, w - 752, 28, 6, HEADER_FILL);
-        text.draw_text(episode_row_label(episodes[k], k, state.detail_history), LIST_X, 114 + row_y,
+        text.draw_text(episode_row_label(episodes[k], k, state.detail.history), LIST_X, 114 + row_y,
                        selected ? WHITE : SECONDARY, 13.0f);
     }
 }
@@ -82,7 +79,7 @@ void draw_film_panel(const AppState& state, TextRenderer& text) {
     const auto w = static_cast<int32_t>(fb.width());
     text.draw_text("BẮT ĐẦU XEM PHIM", LIST_X, 84, WHITE, 16.0f);
     if (w - 40 > LIST_X) fill_rounded_rect(fb, LIST_X, 126, w - 768, 60, 12, HEADER_FILL);
-    text.draw_text(film_button_text(state.detail_history), 740, 148, WHITE, 16.0f);
+    text.draw_text(film_button_text(state.detail.history), 740, 148, WHITE, 16.0f);
     text.draw_text("Bấm [A] để tải & phát video trực tiếp", LIST_X, 211, HIGHLIGHT, 13.0f);
     text.draw_text("Hỗ trợ âm thanh nổi & tỉ lệ 16:9 full màn hình", LIST_X, 241, SECONDARY, 12.0f);
 }
@@ -163,10 +160,10 @@ std::string film_button_text(const std::optional<HistoryItem>& record) {
 void draw_detail(const AppState& state, PosterLookup& posters, TextRenderer& text) {
     text.framebuffer().clear(DETAIL_BACKGROUND);
     draw_header(text);
-    if (state.detail) {
-        draw_poster(*state.detail, posters, text);
-        draw_info(state, *state.detail, text);
-        draw_right_panel(state, *state.detail, text);
+    if (state.detail.media) {
+        draw_poster(*state.detail.media, posters, text);
+        draw_info(state, *state.detail.media, text);
+        draw_right_panel(state, *state.detail.media, text);
     }
     draw_footer(text);
 }

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "catalog/media_records.h"
+#include "graphics/palette.h"
 #include "graphics/text_renderer.h"
 #include "history/history.h"
 #include "main/app_state.h"
@@ -13,9 +14,7 @@
 
 namespace qz {
 
-inline constexpr Color DETAIL_BACKGROUND = 0xff0e0a1a;
-// Rows the episode list shows at once.
-inline constexpr size_t DETAIL_VISIBLE_EPISODES = 9;
+inline constexpr Color DETAIL_BACKGROUND = SCREEN_BACKGROUND;
 
 // The description as the synopsis shows it: paragraph tags dropped, line-break
 // tags turned into line feeds (word breaks once wrapped). Other markup stays.

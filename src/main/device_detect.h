@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "main/device_profile.h"
+#include "common/device_profile.h"
 
 namespace qz {
 

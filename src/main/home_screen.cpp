@@ -6,7 +6,7 @@
 #include "common/utf8.h"
 #include "graphics/draw.h"
 #include "graphics/palette.h"
-#include "main/screen_widgets.h"
+#include "graphics/widgets.h"
 
 namespace qz {
 
@@ -29,46 +29,34 @@ PosterUrls poster_urls(const ShelfEntry& entry) {
     return {m.thumbnail.value_or(""), m.backdrop.value_or("")};
 }
 
-// Small filled label: box as wide as the text plus padding, text inset.
-void draw_badge(TextRenderer& text, int32_t x, int32_t y, int32_t pad, int32_t h, int32_t radius,
-                Color fill, const std::string& label, int32_t text_dx, int32_t text_dy, Color text_color,
-                float size) {
-    Framebuffer& fb = text.framebuffer();
-    int32_t w = text.text_width(label, size) + pad;
-    if ((fill >> 24) == 0xff) {
-        fill_rounded_rect(fb, x, y, w, h, radius, fill);
-    } else {
-        blend_rounded_rect(fb, x, y, w, h, radius, fill);
-    }
-    text.draw_text(label, x + text_dx, y + text_dy, text_color, size);
-}
+constexpr BadgeStyle EPISODE_BADGE{12, 20, 4, 0xd0a855f7, 6, 3, WHITE, 11.0f};
+constexpr BadgeStyle CARD_BADGE{10, 18, 3, 0xd0201540, 5, 3, HIGHLIGHT, 10.5f};
+constexpr ProgressBarStyle CARD_PROGRESS{152, 4, 2, 0x80333333, ACCENT};
 
 void draw_history_card_extras(TextRenderer& text, const HistoryItem& h, int32_t x, int32_t top) {
     Framebuffer& fb = text.framebuffer();
-    draw_badge(text, x + 6, top + 6, 12, 20, 4, 0xd0a855f7, "Tập " + std::to_string(h.episode_number), 6, 3,
-               WHITE, 11.0f);
+    draw_badge(text, x + 6, top + 6, EPISODE_BADGE, "Tập " + std::to_string(h.episode_number));
     int64_t watched = std::max<int64_t>(h.last_pos_secs, 0) / 60;
     int64_t total = std::max<int64_t>(h.duration_secs, 0) / 60;
     std::string line = h.duration_secs > 59
                            ? "Đã xem " + std::to_string(watched) + "/" + std::to_string(total) + "p"
                            : "Đã xem " + std::to_string(watched) + "p";
     text.draw_text(line, x + 8, top + 226, HIGHLIGHT, 11.0f);
-    blend_rounded_rect(fb, x + 8, top + 234, 152, 4, 2, 0x80333333);
-    if (h.duration_secs >= 1) {
-        double ratio = static_cast<double>(h.last_pos_secs) / static_cast<double>(h.duration_secs);
-        auto w = static_cast<int32_t>(std::clamp(ratio * 152.0, 0.0, 152.0));
-        if (w > 0) fill_rounded_rect(fb, x + 8, top + 234, w, 4, 2, ACCENT);
-    }
+    const double ratio =
+        h.duration_secs >= 1 ? static_cast<double>(h.last_pos_secs) / static_cast<double>(h.duration_secs) : 0.0;
+    draw_progress_bar(fb, x + 8, top + 234, CARD_PROGRESS, ratio);
 }
 
 void draw_catalog_card_extras(TextRenderer& text, const MediaItem& m, int32_t x, int32_t top) {
     if (m.quality) {
-        draw_badge(text, x + 6, top + 6, 10, 18, 3, 0xd0201540, *m.quality, 5, 3, HIGHLIGHT, 10.5f);
+        draw_badge(text, x + 6, top + 6, CARD_BADGE, *m.quality);
     }
     if (m.year) {
         std::string year = year_badge_text(*m.year);
         int32_t w = text.text_width(year, 10.5f);
-        draw_badge(text, x + 152 - w, top + 6, 10, 18, 3, 0xd0201540, year, 5, 3, WHITE, 10.5f);
+        BadgeStyle style = CARD_BADGE;
+        style.text_color = WHITE;
+        draw_badge(text, x + 152 - w, top + 6, style, year);
     }
     text.draw_text(m.time.value_or("HD Vietsub"), x + 8, top + 226, SECONDARY, 11.0f);
 }
@@ -76,13 +64,13 @@ void draw_catalog_card_extras(TextRenderer& text, const MediaItem& m, int32_t x,
 void draw_card(const ShelfEntry& entry, PosterLookup& posters, TextRenderer& text, int32_t x, int32_t top,
                bool focused) {
     Framebuffer& fb = text.framebuffer();
-    fill_rounded_rect(fb, x, top, CARD_W, CARD_H, 8, 0xff1d1438);
+    fill_rounded_rect(fb, x, top, CARD_W, CARD_H, 8, PANEL_FILL);
     PosterUrls urls = poster_urls(entry);
     if (auto image = lookup_poster(posters, urls.first, urls.second)) {
         draw_image_cover(fb, *image, x, top, CARD_W, CARD_H);
     } else {
         fill_rounded_rect(fb, x, top, CARD_W, CARD_H, 8, 0xff150e2a);
-        text.draw_text("NUVALTO", x + 56, top + 114, 0xff4a3b7a, 12.5f);
+        text.draw_text("NUVALTO", x + 56, top + 114, PLACEHOLDER_TEXT, 12.5f);
     }
     fill_vertical_gradient(fb, x, top + 150, CARD_W, 90, 0xff0b0817, 0, 245);
     const std::string& title = std::holds_alternative<HistoryItem>(entry)
@@ -102,8 +90,8 @@ void draw_card(const ShelfEntry& entry, PosterLookup& posters, TextRenderer& tex
 
 void draw_shelf_row(const AppState& state, size_t i, PosterLookup& posters, TextRenderer& text, int32_t y) {
     Framebuffer& fb = text.framebuffer();
-    const Shelf& shelf = state.shelves[i];
-    const bool focused_shelf = i == state.selected_shelf;
+    const Shelf& shelf = state.home.shelves[i];
+    const bool focused_shelf = i == state.home.selected_shelf;
     if (focused_shelf) {
         fill_rounded_rect(fb, 24, y + 231, 4, 18, 2, ACCENT);
         text.draw_text(shelf.title, 36, y + 246, WHITE, 15.0f);
@@ -112,7 +100,7 @@ void draw_shelf_row(const AppState& state, size_t i, PosterLookup& posters, Text
     } else {
         text.draw_text(shelf.title, 24, y + 246, SECONDARY, 14.0f);
     }
-    const size_t selected = state.selected_entry[i];
+    const size_t selected = state.home.selected_entry[i];
     const int32_t offset = selected <= 1 ? 0 : -static_cast<int32_t>(selected - 1) * CARD_STEP;
     const auto width = static_cast<int32_t>(fb.width());
     const int32_t top = y + 260;
@@ -150,7 +138,7 @@ void draw_hero_poster(const ShelfEntry& entry, PosterLookup& posters, TextRender
         }
     } else {
         fill_rounded_rect(fb, w - 288, 64, 260, 142, 8, 0xff100a22);
-        text.draw_text("NUVALTO HD", w - 208, 127, 0xff4a3b7a, 14.0f);
+        text.draw_text("NUVALTO HD", w - 208, 127, PLACEHOLDER_TEXT, 14.0f);
     }
 }
 
@@ -188,14 +176,14 @@ void draw_hero_catalog(const MediaItem& m, const std::string& shelf_title, TextR
     };
     std::optional<std::string> year;
     if (m.year) year = year_badge_text(*m.year);
-    const Badge badges[] = {{&m.quality, 0xff6a38b3, WHITE},
-                            {&year, 0xff2a1c50, WHITE},
-                            {&m.time, 0xff2a1c50, SECONDARY},
-                            {&m.lang, 0xff2a1c50, HIGHLIGHT}};
+    const Badge badges[] = {{&m.quality, HEADER_FILL, WHITE},
+                            {&year, CHIP_FILL, WHITE},
+                            {&m.time, CHIP_FILL, SECONDARY},
+                            {&m.lang, CHIP_FILL, HIGHLIGHT}};
     int32_t x = 38;
     for (const Badge& b : badges) {
         if (!*b.value) continue;
-        draw_badge(text, x, 126, 14, 20, 4, b.fill, **b.value, 7, 3, b.color, 11.0f);
+        draw_badge(text, x, 126, BadgeStyle{14, 20, 4, b.fill, 7, 3, b.color, 11.0f}, **b.value);
         x += text.text_width(**b.value, 11.0f) + 14 + 8;
     }
     text.draw_text("Bấm [A] để xem thông tin chi tiết, chọn tập và phát video", 38, 166, SECONDARY, 13.0f);
@@ -217,24 +205,24 @@ void draw_hero(const AppState& state, PosterLookup& posters, TextRenderer& text)
     if (const auto* h = std::get_if<HistoryItem>(entry)) {
         draw_hero_history(*h, text);
     } else {
-        draw_hero_catalog(std::get<MediaItem>(*entry), state.shelves[state.selected_shelf].title, text);
+        draw_hero_catalog(std::get<MediaItem>(*entry), state.home.shelves[state.home.selected_shelf].title, text);
     }
 }
 
 void draw_top_bar(const AppState& state, TextRenderer& text) {
     Framebuffer& fb = text.framebuffer();
     const auto w = static_cast<int32_t>(fb.width());
-    fill_rect(fb, 0, 0, w, 52, 0xff160f2c);
+    fill_rect(fb, 0, 0, w, 52, BAR_FILL);
     fill_rect(fb, 0, 50, w, 2, ACCENT);
-    fill_rounded_rect(fb, 20, 10, 32, 32, 6, 0xff6a38b3);
+    fill_rounded_rect(fb, 20, 10, 32, 32, 6, HEADER_FILL);
     text.draw_text("▶", 29, 17, WHITE, 16.0f);
     text.draw_text("QZ-NUVALTO", 60, 15, WHITE, 20.0f);
 
-    std::string label = state.selected_shelf < state.shelves.size()
-                            ? utf8::shorten(state.shelves[state.selected_shelf].title, 23, 20)
+    std::string label = state.home.selected_shelf < state.home.shelves.size()
+                            ? utf8::shorten(state.home.shelves[state.home.selected_shelf].title, 23, 20)
                             : "TRANG CHỦ";
-    std::string pill = "HÀNG " + std::to_string(state.selected_shelf + 1) + "/" +
-                       std::to_string(state.shelves.size()) + " • " + label;
+    std::string pill = "HÀNG " + std::to_string(state.home.selected_shelf + 1) + "/" +
+                       std::to_string(state.home.shelves.size()) + " • " + label;
     int32_t tw = text.text_width(pill, 12.0f);
     int32_t px = (w - tw - 24) / 2;
     text.draw_text("[L1]", px - 34, 19, SECONDARY, 12.0f);
@@ -242,7 +230,7 @@ void draw_top_bar(const AppState& state, TextRenderer& text) {
     text.draw_text(pill, px + 12, 18, WHITE, 12.0f);
     text.draw_text("[R1]", px + tw + 32, 19, SECONDARY, 12.0f);
 
-    fill_rounded_rect(fb, w - 160, 10, 140, 30, 6, 0xff2a1c50);
+    fill_rounded_rect(fb, w - 160, 10, 140, 30, 6, CHIP_FILL);
     text.draw_text("[SELECT] TÌM KIẾM", w - 150, 19, WHITE, 11.5f);
 }
 
@@ -250,7 +238,7 @@ void draw_footer(TextRenderer& text) {
     Framebuffer& fb = text.framebuffer();
     const auto w = static_cast<int32_t>(fb.width());
     const auto h = static_cast<int32_t>(fb.height());
-    fill_rect(fb, 0, h - 42, w, 42, 0xff160f2c);
+    fill_rect(fb, 0, h - 42, w, 42, BAR_FILL);
     fill_rect(fb, 0, h - 42, w, 1, 0xff2d1f5e);
     text.draw_text(
         "[SELECT] Tìm kiếm   [D-Pad] Chọn phim   [A] Phát / Chi tiết   [L1/R1] Nhảy Kệ   [X] Tải lại   "
@@ -264,8 +252,8 @@ void draw_home(const AppState& state, PosterLookup& posters, TextRenderer& text)
     Framebuffer& fb = text.framebuffer();
     fb.clear(HOME_BACKGROUND);
     const auto h = static_cast<int32_t>(fb.height());
-    for (size_t i = 0; i < state.shelves.size(); ++i) {
-        int64_t y64 = (static_cast<int64_t>(i) - static_cast<int64_t>(state.selected_shelf)) * ROW_STEP;
+    for (size_t i = 0; i < state.home.shelves.size(); ++i) {
+        int64_t y64 = (static_cast<int64_t>(i) - static_cast<int64_t>(state.home.selected_shelf)) * ROW_STEP;
         if (!(y64 + 228 < h - 44 && y64 > -292)) continue;
         draw_shelf_row(state, i, posters, text, static_cast<int32_t>(y64));
     }

@@ -24,9 +24,9 @@ template <class... F>
 Overloaded(F...) -> Overloaded<F...>;
 
 Shelf* find_shelf(AppState& state, const std::string& key) {
-    auto it = std::find_if(state.shelves.begin(), state.shelves.end(),
+    auto it = std::find_if(state.home.shelves.begin(), state.home.shelves.end(),
                            [&](const Shelf& s) { return s.shelf_key == key; });
-    return it == state.shelves.end() ? nullptr : &*it;
+    return it == state.home.shelves.end() ? nullptr : &*it;
 }
 
 void on_catalog_loaded(LoopContext& ctx, CatalogLoaded& msg) {
@@ -37,7 +37,7 @@ void on_catalog_loaded(LoopContext& ctx, CatalogLoaded& msg) {
         log::error("Shelf '" + msg.key + "' load failed: " + *error);
         return;
     }
-    const auto& items = store_shelf(ctx.state.catalog_cache, msg.key,
+    const auto& items = store_shelf(ctx.state.home.catalog_cache, msg.key,
                                     std::move(std::get<std::vector<MediaItem>>(msg.result)), ctx.catalog_cache_path());
     shelf->entries.assign(items.begin(), items.end());
 }
@@ -55,7 +55,7 @@ void on_search_finished(LoopContext& ctx, SearchFinished& msg) {
             shelf->entries.assign(std::make_move_iterator(items.begin()), std::make_move_iterator(items.end()));
         }
     }
-    ctx.state.search_busy = false;
+    ctx.state.search.busy = false;
 }
 
 void on_detail_loaded(LoopContext& ctx, DetailLoaded& msg) {
@@ -69,39 +69,39 @@ void on_detail_loaded(LoopContext& ctx, DetailLoaded& msg) {
     auto record = std::find_if(history.begin(), history.end(), [&](const HistoryItem& h) {
         return h.movie_id == detail.id || h.movie_id == detail.slug;
     });
-    state.episode_index = 0;
-    state.episode_top = 0;
-    state.detail_history.reset();
+    state.detail.episode_index = 0;
+    state.detail.episode_top = 0;
+    state.detail.history.reset();
     if (record != history.end()) {
         const auto& episodes = detail.episodes;
         if (episodes) {
             for (size_t i = 0; i < episodes->size(); ++i) {
                 if ((*episodes)[i].number == record->episode_number) {
-                    state.episode_index = i;
-                    state.episode_top = i <= 8 ? 0 : i - 4;
+                    state.detail.episode_index = i;
+                    state.detail.episode_top = i < DETAIL_VISIBLE_EPISODES ? 0 : i - 4;
                     break;
                 }
             }
         }
-        state.detail_history = *record;
+        state.detail.history = *record;
     }
-    state.detail = std::move(detail);
+    state.detail.media = std::move(detail);
     state.screen = Screen::Detail;
 }
 
 void on_update_checked(AppState& state, UpdateChecked& msg) {
     std::visit(Overloaded{[&](OtaManifest& manifest) {
-                              state.update_state = UpdateAvailable{manifest};
-                              state.pending_manifest = std::move(manifest);
+                              state.update.state = UpdateAvailable{manifest};
+                              state.update.pending_manifest = std::move(manifest);
                           },
                           [&](NoNewerVersion&) {
-                              state.update_state = UpdateUpToDate{};
-                              state.pending_manifest.reset();
+                              state.update.state = UpdateUpToDate{};
+                              state.update.pending_manifest.reset();
                           },
                           [&](std::string& error) {
                               log::error("Update check failed: " + error);
-                              state.update_state = UpdateFailed{std::move(error)};
-                              state.pending_manifest.reset();
+                              state.update.state = UpdateFailed{std::move(error)};
+                              state.update.pending_manifest.reset();
                           }},
                msg.result);
 }
@@ -117,29 +117,33 @@ void handle_message(LoopContext& ctx, WorkerMessage message) {
                               if (const auto* failed = std::get_if<UpdateFailed>(&m.state)) {
                                   log::error("Update install failed: " + failed->error);
                               }
-                              ctx.state.update_state = std::move(m.state);
+                              ctx.state.update.state = std::move(m.state);
                           }},
                message);
 }
 
-void draw_screen(LoopContext& ctx) {
-    TextRenderer text(ctx.fb);
-    switch (ctx.state.screen) {
+void draw_app_screen(const AppState& state, PosterLookup& posters, TextRenderer& text) {
+    switch (state.screen) {
         case Screen::Home:
-            draw_home(ctx.state, ctx.posters, text);
+            draw_home(state, posters, text);
             break;
         case Screen::Search:
-            draw_home(ctx.state, ctx.posters, text);
-            draw_search_overlay(ctx.state, text);
+            draw_home(state, posters, text);
+            draw_search_overlay(state, text);
             break;
         case Screen::Update:
-            draw_home(ctx.state, ctx.posters, text);
-            draw_update_overlay(ctx.state, text);
+            draw_home(state, posters, text);
+            draw_update_overlay(state, text);
             break;
         case Screen::Detail:
-            draw_detail(ctx.state, ctx.posters, text);
+            draw_detail(state, posters, text);
             break;
     }
+}
+
+void draw_screen(LoopContext& ctx) {
+    TextRenderer text(ctx.fb);
+    draw_app_screen(ctx.state, ctx.posters, text);
 }
 
 bool run_pass(LoopContext& ctx) {

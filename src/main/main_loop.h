@@ -3,12 +3,13 @@
 #include <functional>
 #include <string>
 
-#include "catalog/worker_message.h"
 #include "common/channel.h"
 #include "graphics/framebuffer.h"
+#include "graphics/text_renderer.h"
 #include "input/button.h"
 #include "main/app_state.h"
 #include "main/poster_lookup.h"
+#include "main/worker_message.h"
 #include "main/workers.h"
 
 namespace qz {
@@ -19,6 +20,7 @@ struct LoopContext {
     Framebuffer& fb;
     PosterLookup& posters;
     Workers& workers;
+    Player& player;
     Receiver<Button>& input;
     Receiver<WorkerMessage>& results;
     // Asked each time the cache is written: the data directory may appear.
@@ -30,7 +32,8 @@ enum class KeyResult { Continue, ExitProgram };
 void handle_message(LoopContext& ctx, WorkerMessage message);
 KeyResult handle_key(LoopContext& ctx, Button button);
 
-// Draws the current screen into the back buffer (no present).
+// Draws the screen the state is on into the back buffer (no present).
+void draw_app_screen(const AppState& state, PosterLookup& posters, TextRenderer& text);
 void draw_screen(LoopContext& ctx);
 
 // Results, input, draw, present. False when the user left the program.

@@ -5,12 +5,12 @@
 #include "common/utf8.h"
 #include "graphics/draw.h"
 #include "graphics/palette.h"
+#include "graphics/widgets.h"
 
 namespace qz {
 
 namespace {
 
-constexpr Color PANEL_FILL = 0xff160f2c;
 constexpr Color BOX_FILL = 0xff231742;
 constexpr Color BOX_OUTLINE = 0xff4a3482;
 constexpr Color KEY_LABEL = 0xffcbd5e1;
@@ -45,38 +45,39 @@ void delete_last_character(std::string& query) {
 }
 
 size_t search_shelf_position(AppState& state) {
-    auto& shelves = state.shelves;
+    auto& shelves = state.home.shelves;
     auto found = std::find_if(shelves.begin(), shelves.end(),
                               [](const Shelf& s) { return s.shelf_key == SEARCH_SHELF_KEY; });
     if (found != shelves.end()) return static_cast<size_t>(found - shelves.begin());
     const size_t p = !shelves.empty() && shelves.front().is_history ? 1 : 0;
     shelves.insert(shelves.begin() + static_cast<std::ptrdiff_t>(p), Shelf{SEARCH_SHELF_KEY, "", {}, false, false});
-    state.selected_entry.insert(state.selected_entry.begin() + static_cast<std::ptrdiff_t>(
-                                                                   std::min(p, state.selected_entry.size())),
-                                0);
+    state.home.selected_entry.insert(
+        state.home.selected_entry.begin() + static_cast<std::ptrdiff_t>(std::min(p, state.home.selected_entry.size())),
+        0);
     return p;
 }
 
 void start_search(LoopContext& ctx) {
     AppState& state = ctx.state;
-    const std::string q = utf8::trim(state.query);
+    const std::string q = utf8::trim(state.search.query);
     if (q.empty()) return;
     const size_t p = search_shelf_position(state);
-    Shelf& shelf = state.shelves[p];
+    Shelf& shelf = state.home.shelves[p];
     shelf.title = "ĐANG TÌM: \"" + q + "\"...";
     shelf.entries.clear();
     shelf.loading = true;
     // Keep the index list parallel even if it was ever short.
-    if (state.selected_entry.size() < state.shelves.size()) state.selected_entry.resize(state.shelves.size(), 0);
-    state.selected_entry[p] = 0;
-    state.selected_shelf = p;
+    if (state.home.selected_entry.size() < state.home.shelves.size())
+        state.home.selected_entry.resize(state.home.shelves.size(), 0);
+    state.home.selected_entry[p] = 0;
+    state.home.selected_shelf = p;
     ctx.workers.start_search(q);
-    state.search_busy = true;
+    state.search.busy = true;
     state.screen = Screen::Home;
 }
 
 void activate_key(LoopContext& ctx, std::string_view key) {
-    std::string& query = ctx.state.query;
+    std::string& query = ctx.state.search.query;
     if (key == KEY_DELETE) {
         delete_last_character(query);
     } else if (key == KEY_SPACE) {
@@ -92,8 +93,8 @@ void activate_key(LoopContext& ctx, std::string_view key) {
 
 void activate_highlighted(LoopContext& ctx) {
     const AppState& state = ctx.state;
-    if (state.key_row >= KEYBOARD_ROWS || state.key_col >= KEYBOARD_COLS) return;
-    activate_key(ctx, KEYBOARD_LAYOUT[state.key_row][state.key_col]);
+    if (state.search.key_row >= KEYBOARD_ROWS || state.search.key_col >= KEYBOARD_COLS) return;
+    activate_key(ctx, KEYBOARD_LAYOUT[state.search.key_row][state.search.key_col]);
 }
 
 void draw_keys(const AppState& state, TextRenderer& text, int32_t x0, int32_t y0) {
@@ -102,7 +103,7 @@ void draw_keys(const AppState& state, TextRenderer& text, int32_t x0, int32_t y0
         for (size_t k = 0; k < KEYBOARD_COLS; ++k) {
             const int32_t bx = x0 + 20 + 68 * static_cast<int32_t>(k);
             const int32_t by = y0 + 134 + 50 * static_cast<int32_t>(r);
-            const bool lit = r == state.key_row && k == state.key_col;
+            const bool lit = r == state.search.key_row && k == state.search.key_col;
             fill_rounded_rect(fb, bx, by, KEY_W, KEY_H, 6, lit ? ACCENT : BOX_FILL);
             if (lit) draw_rect(fb, bx, by, KEY_W, KEY_H, 2, WHITE);
             const std::string_view label = keyboard_label(KEYBOARD_LAYOUT[r][k]);
@@ -120,16 +121,16 @@ void handle_search_key(LoopContext& ctx, Button button) {
     AppState& state = ctx.state;
     switch (button) {
         case Button::Up:
-            if (state.key_row > 0) --state.key_row;
+            if (state.search.key_row > 0) --state.search.key_row;
             break;
         case Button::Down:
-            if (state.key_row + 1 < KEYBOARD_ROWS) ++state.key_row;
+            if (state.search.key_row + 1 < KEYBOARD_ROWS) ++state.search.key_row;
             break;
         case Button::Left:
-            if (state.key_col > 0) --state.key_col;
+            if (state.search.key_col > 0) --state.search.key_col;
             break;
         case Button::Right:
-            if (state.key_col + 1 < KEYBOARD_COLS) ++state.key_col;
+            if (state.search.key_col + 1 < KEYBOARD_COLS) ++state.search.key_col;
             break;
         case Button::A:
             activate_highlighted(ctx);
@@ -151,42 +152,24 @@ void handle_search_key(LoopContext& ctx, Button button) {
     }
 }
 
-void dim_behind_overlay(Framebuffer& fb, uint32_t keep) {
-    // Red and blue share one word in two 16-bit lanes (v * keep <= 255 * 255,
-    // so no lane carries); the floor of v / 255 is exact for such values.
-    // This runs over the whole screen every frame the overlay is open.
-    const auto div255_lanes = [](uint32_t x) {
-        return ((x + 0x00010001u + ((x >> 8) & 0x00ff00ffu)) >> 8) & 0x00ff00ffu;
-    };
-    keep = std::min(keep, 255u);
-    Color* p = fb.pixels();
-    const size_t count = size_t(fb.width()) * fb.height();
-    for (size_t i = 0; i < count; ++i) {
-        const Color c = p[i];
-        const uint32_t rb = div255_lanes((c & 0x00ff00ffu) * keep);
-        const uint32_t g = div255_lanes(((c >> 8) & 0xffu) * keep);
-        p[i] = 0xff000000u | rb | (g << 8);
-    }
-}
-
 void draw_search_overlay(const AppState& state, TextRenderer& text) {
     Framebuffer& fb = text.framebuffer();
     dim_behind_overlay(fb, DIM_KEEP);
     const int32_t x0 = (static_cast<int32_t>(fb.width()) - PANEL_W) / 2;
     const int32_t y0 = (static_cast<int32_t>(fb.height()) - PANEL_H) / 2;
-    fill_rounded_rect(fb, x0, y0, PANEL_W, PANEL_H, 16, PANEL_FILL);
+    fill_rounded_rect(fb, x0, y0, PANEL_W, PANEL_H, 16, BAR_FILL);
     draw_rect(fb, x0, y0, PANEL_W, PANEL_H, 2, ACCENT);
     fill_rounded_rect(fb, x0, y0, PANEL_W, 48, 12, HEADER_FILL);
     text.draw_text("TÌM KIẾM PHIM TRÊN NUVALTO", x0 + 24, y0 + 14, WHITE, 18.0f);
 
     fill_rounded_rect(fb, x0 + 24, y0 + 64, 672, 46, 8, BOX_FILL);
     draw_rect(fb, x0 + 24, y0 + 64, 672, 46, 1, BOX_OUTLINE);
-    if (state.query.empty()) {
+    if (state.search.query.empty()) {
         text.draw_text("Nhập tên phim cần tìm (Anime, Phim lẻ, Phim bộ)...", x0 + 38, y0 + 78, SECONDARY, 16.0f);
     } else {
-        text.draw_text(state.query + "▌", x0 + 38, y0 + 78, WHITE, 16.0f);
+        text.draw_text(state.search.query + "▌", x0 + 38, y0 + 78, WHITE, 16.0f);
     }
-    if (state.search_busy) text.draw_text(SEARCH_BUSY_TEXT, x0 + 38, y0 + 122, HIGHLIGHT, 14.0f);
+    if (state.search.busy) text.draw_text(SEARCH_BUSY_TEXT, x0 + 38, y0 + 122, HIGHLIGHT, 14.0f);
 
     draw_keys(state, text, x0, y0);
 

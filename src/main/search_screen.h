@@ -42,10 +42,6 @@ std::string_view keyboard_label(std::string_view key);
 // starts the search (which switches back to Home).
 void handle_search_key(LoopContext& ctx, Button button);
 
-// Dims the home screen under an overlay: every channel v becomes
-// v * keep / 255 (floor; keep at most 255) and every pixel opaque.
-void dim_behind_overlay(Framebuffer& fb, uint32_t keep);
-
 // The keyboard panel over the home screen (which must already be drawn).
 void draw_search_overlay(const AppState& state, TextRenderer& text);
 

@@ -2,15 +2,14 @@
 
 #include <sys/stat.h>
 
-#include <system_error>
 #include <utility>
 
-#include "build_config.h"
 #include "catalog/catalog_cache.h"
-#include "common/device_paths.h"
-#include "history/history.h"
+#include "common/detached_thread.h"
 #include "common/device_path.h"
+#include "common/device_paths.h"
 #include "common/log.h"
+#include "history/history.h"
 #include "input/input_thread.h"
 #include "main/device_detect.h"
 #include "player/display_layer.h"
@@ -18,8 +17,6 @@
 namespace qz {
 
 namespace {
-
-constexpr int SPAWN_FAILURE_STATUS = 1;
 
 int reset_display() {
     log::native("Restoring Allwinner display layer to opaque mode...");
@@ -43,17 +40,17 @@ bool should_start_input(bool simulator) {
     return !simulator && ::stat(device_path(paths::FRAMEBUFFER).c_str(), &st) == 0;
 }
 
-void print_banner() {
+void print_banner(const std::string& app_version) {
     const std::string rule(49, '=');
     log::plain(rule);
     log::plain(" 🚀 Starting QZ-NUVALTO for TrimUI (All Media)");
-    log::plain(std::string(" Version: ") + APP_VERSION);
+    log::plain(" Version: " + app_version);
     log::plain(rule);
 }
 
 LoopContext StartupContext::loop_context() {
-    return LoopContext{state, framebuffer, *posters, *workers, input, results,
-                       [] { return catalog_cache_path(); }};
+    return LoopContext{state,   framebuffer, *posters, *workers,
+                       *player, input,       results,  [] { return catalog_cache_path(); }};
 }
 
 namespace {
@@ -88,10 +85,13 @@ void start_threads(StartupContext& ctx, const StartupOptions& options, bool simu
     auto [results_sender, results_receiver] = make_channel<WorkerMessage>();
     ctx.results_sender = std::move(results_sender);
     ctx.results = std::move(results_receiver);
-    ctx.workers = std::make_unique<AppWorkers>(ctx.results_sender, options.urls);
+    ctx.workers = std::make_unique<AppWorkers>(ctx.results_sender, options.config);
+    ctx.player = options.player ? options.player : std::make_shared<AppPlayer>(options.config);
 
-    ctx.state.catalog_cache = load_catalog_cache(catalog_cache_path());
+    ctx.state.home.catalog_cache = load_catalog_cache(catalog_cache_path());
     ctx.state.history_path = ctx.paths.history;
+    ctx.state.update.manifest_url = options.config.update_manifest_url;
+    ctx.state.update.app_version = options.config.app_version;
     build_initial_shelves(ctx.state, load_history(ctx.paths.history));
     ctx.workers->fetch_all_shelves();
 }
@@ -119,11 +119,13 @@ void shut_down(std::unique_ptr<StartupContext> ctx) {
     ctx.reset();
 }
 
-int run_program(int argc, char** argv) {
+int run_program(int argc, char** argv, const AppConfig& config) {
     const std::vector<std::string> args(argv, argv + argc);
     if (wants_display_reset(args)) return reset_display();
-    print_banner();
-    std::unique_ptr<StartupContext> ctx = start_up();
+    print_banner(config.app_version);
+    StartupOptions options;
+    options.config = config;
+    std::unique_ptr<StartupContext> ctx = start_up(options);
     if (!ctx) return SPAWN_FAILURE_STATUS;
     LoopContext loop = ctx->loop_context();
     run_main_loop(loop);

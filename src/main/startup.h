@@ -6,20 +6,23 @@
 #include <vector>
 
 #include "common/channel.h"
+#include "common/device_profile.h"
 #include "graphics/framebuffer.h"
 #include "input/button.h"
+#include "main/app_config.h"
 #include "main/app_state.h"
 #include "main/app_workers.h"
-#include "main/device_profile.h"
 #include "main/main_loop.h"
 #include "main/paths.h"
 
 namespace qz {
 
-// What the screenshot tool changes about a normal start; the program itself
-// uses the defaults.
+// What a start is made of. The program passes the build's configuration; the
+// screenshot tool and tests change the rest.
 struct StartupOptions {
-    ServiceUrls urls = default_service_urls();
+    AppConfig config;
+    // Plays the episodes; nullptr: the real launcher.
+    std::shared_ptr<Player> player;
     // A back buffer of this size in memory only, instead of opening a device.
     std::optional<ScreenSize> screen_size;
     // The caller sends the buttons itself (input_feed); no input thread runs.
@@ -41,6 +44,7 @@ struct StartupContext {
     Sender<WorkerMessage> results_sender;
     Receiver<WorkerMessage> results;
     std::unique_ptr<AppWorkers> workers;
+    std::shared_ptr<Player> player;
     AppState state;
 
     LoopContext loop_context();
@@ -53,18 +57,18 @@ bool wants_display_reset(const std::vector<std::string>& args);
 // framebuffer device node exists.
 bool should_start_input(bool simulator);
 
-void print_banner();
+void print_banner(const std::string& app_version);
 
 // The start-up sequence after the command line, up to the first pass of the
 // main loop. nullptr when a thread could not be started (the message has been
 // written).
-std::unique_ptr<StartupContext> start_up(const StartupOptions& options = {});
+std::unique_ptr<StartupContext> start_up(const StartupOptions& options);
 
 // Leaves the loop and releases everything, the framebuffer last.
 void shut_down(std::unique_ptr<StartupContext> ctx);
 
 // The whole program: command line, start-up, main loop, shutdown. Returns the
 // process exit status.
-int run_program(int argc, char** argv);
+int run_program(int argc, char** argv, const AppConfig& config);
 
 }  // namespace qz

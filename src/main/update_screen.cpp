@@ -4,16 +4,15 @@
 #include <variant>
 #include <vector>
 
-#include "build_config.h"
 #include "graphics/draw.h"
 #include "graphics/palette.h"
+#include "graphics/widgets.h"
 #include "main/search_screen.h"
 
 namespace qz {
 
 namespace {
 
-constexpr Color PANEL_FILL = 0xff1d1438;
 constexpr Color STRIP_FILL = 0xff334155;
 
 constexpr int32_t PANEL_W = 640;
@@ -36,11 +35,12 @@ struct StatePanel {
     std::vector<PanelLine> lines;
 };
 
-StatePanel state_panel(const UpdateState& state) {
+StatePanel state_panel(const UpdatePanelState& panel) {
+    const UpdateState& state = panel.state;
     if (std::holds_alternative<UpdateChecking>(state)) {
         return {UPDATE_BAND_CHECKING,
                 "KIỂM TRA BẢN CẬP NHẬT OTA",
-                {{100, ACCENT, 16.0f, "Đang kết nối máy chủ " + url_server_part(UPDATE_MANIFEST_URL) + "..."},
+                {{100, ACCENT, 16.0f, "Đang kết nối máy chủ " + url_server_part(panel.manifest_url) + "..."},
                  {135, SECONDARY, 14.0f, "Vui lòng giữ kết nối Wi-Fi ổn định."},
                  {FOOTER_DY, WHITE, 15.0f, "Bấm [B] để Quay lại"}}};
     }
@@ -53,9 +53,8 @@ StatePanel state_panel(const UpdateState& state) {
     }
     return {UPDATE_BAND_CURRENT,
             "✅ ỨNG DỤNG ĐÃ Ở PHIÊN BẢN MỚI NHẤT",
-            {{80, GOOD_TEXT, 16.0f,
-              std::string("Bạn đang chạy QZ-Nuvalto phiên bản v") + APP_VERSION + " tối ưu nhất."},
-             {115, SECONDARY, 13.5f, std::string("Máy chủ phân phối OTA: ") + UPDATE_MANIFEST_URL},
+            {{80, GOOD_TEXT, 16.0f, "Bạn đang chạy QZ-Nuvalto phiên bản v" + panel.app_version + " tối ưu nhất."},
+             {115, SECONDARY, 13.5f, "Máy chủ phân phối OTA: " + panel.manifest_url},
              {150, WHITE, 13.5f, "Toàn bộ tính năng xem Phim Lẻ, Phim Bộ & Anime đã sẵn sàng."},
              {FOOTER_DY, ACCENT, 15.0f, "Bấm [A] hoặc [START] để Kiểm tra lại  •  Bấm [B] để Quay lại"}}};
 }
@@ -87,21 +86,21 @@ void draw_offer(const UpdateState& state, const OtaManifest& manifest, TextRende
 }
 
 void start_check(LoopContext& ctx) {
-    ctx.state.update_state = UpdateChecking{};
+    ctx.state.update.state = UpdateChecking{};
     ctx.workers.start_update_check();
 }
 
 // A with a manifest installs it, without one checks again.
 void confirm(LoopContext& ctx) {
     AppState& state = ctx.state;
-    if (!state.pending_manifest) {
+    if (!state.update.pending_manifest) {
         start_check(ctx);
         return;
     }
-    state.update_state = UpdateDownloading{};
+    state.update.state = UpdateDownloading{};
     // Refused only while an installer already runs: it reports its own
     // outcome, so Downloading stays true either way.
-    ctx.workers.start_update_install(*state.pending_manifest);
+    ctx.workers.start_update_install(*state.update.pending_manifest);
 }
 
 }  // namespace
@@ -123,14 +122,14 @@ void handle_update_key(LoopContext& ctx, Button button) {
     AppState& state = ctx.state;
     // A second installer or a check would hide the running installation and
     // its "do not switch off" strip.
-    const bool installing = std::holds_alternative<UpdateDownloading>(state.update_state);
+    const bool installing = std::holds_alternative<UpdateDownloading>(state.update.state);
     switch (button) {
         case Button::A:
             if (!installing) confirm(ctx);
             break;
         case Button::Y:
             // The failure panels name Y as the retry key.
-            if (std::holds_alternative<UpdateFailed>(state.update_state)) confirm(ctx);
+            if (std::holds_alternative<UpdateFailed>(state.update.state)) confirm(ctx);
             break;
         case Button::Start:
             if (!installing) start_check(ctx);
@@ -148,11 +147,11 @@ void draw_update_overlay(const AppState& state, TextRenderer& text) {
     dim_behind_overlay(fb, DIM_KEEP);
     const int32_t x0 = (static_cast<int32_t>(fb.width()) - PANEL_W) / 2;
     const int32_t y0 = (static_cast<int32_t>(fb.height()) - PANEL_H) / 2;
-    if (state.pending_manifest) {
-        draw_offer(state.update_state, *state.pending_manifest, text, x0, y0);
+    if (state.update.pending_manifest) {
+        draw_offer(state.update.state, *state.update.pending_manifest, text, x0, y0);
         return;
     }
-    const StatePanel panel = state_panel(state.update_state);
+    const StatePanel panel = state_panel(state.update);
     draw_frame(text, x0, y0, panel.band, panel.title);
     for (const PanelLine& line : panel.lines) {
         text.draw_text(line.text, x0 + TEXT_DX, y0 + line.dy, line.color, line.size);

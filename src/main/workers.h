@@ -1,6 +1,5 @@
 #pragma once
 
-#include <optional>
 #include <string>
 
 #include "graphics/framebuffer.h"
@@ -9,9 +8,8 @@
 
 namespace qz {
 
-// What key handling may start: background workers, and a playback session
-// that blocks the loop. An interface so the loop's logic runs in tests
-// without threads, network or players.
+// What key handling may start in the background. An interface so the loop's
+// logic runs in tests without threads or network.
 class Workers {
 public:
     virtual ~Workers() = default;
@@ -21,8 +19,14 @@ public:
     virtual void start_update_check() = 0;
     // False when an installation is already running (nothing is started).
     virtual bool start_update_install(const OtaManifest& manifest) = 0;
-    virtual PlaybackOutcome play(Framebuffer& fb, const std::string& url, const std::string& title,
-                                 const std::string& label, std::optional<int64_t> resume_secs) = 0;
+};
+
+// A playback session: takes over the screen and blocks the loop until it
+// ends. Tests and the screenshot tool hand in a scripted player.
+class Player {
+public:
+    virtual ~Player() = default;
+    virtual PlaybackOutcome play(Framebuffer& fb, const PlayRequest& request) = 0;
 };
 
 }  // namespace qz

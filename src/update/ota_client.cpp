@@ -6,9 +6,8 @@
 #include <atomic>
 #include <filesystem>
 #include <string_view>
-#include <system_error>
-#include <thread>
 
+#include "common/detached_thread.h"
 #include "common/device_path.h"
 #include "common/device_paths.h"
 #include "common/log.h"
@@ -81,28 +80,16 @@ std::string own_executable_path() {
 
 // The install thread's body. running, when given, is cleared before Failed
 // is sent, so the panel can offer a new try as soon as it shows the failure.
-void install_and_report(const Sender<WorkerMessage>& results, const UpdateInstallOptions& options,
-                        std::atomic<bool>* running) {
-    results.send(UpdateStatus{UpdateDownloading{}});
+void install_and_report(const UpdateInstallOptions& options, const UpdateReport& report, std::atomic<bool>* running) {
+    report(UpdateDownloading{});
     if (auto error = install_update_package(options)) {
         if (running) running->store(false);
-        results.send(UpdateStatus{UpdateFailed{std::move(*error)}});
+        report(UpdateFailed{std::move(*error)});
         return;
     }
     options.exit_process(UPDATE_EXIT_STATUS);
     // Reached only when a test replaced the exit.
     if (running) running->store(false);
-}
-
-// Workers are detached; failing to start one stops the program.
-template <class F>
-void spawn_detached(F&& body) {
-    try {
-        std::thread(std::forward<F>(body)).detach();
-    } catch (const std::system_error&) {
-        log::plain("failed to spawn thread");
-        std::_Exit(1);
-    }
 }
 
 }  // namespace
@@ -174,33 +161,23 @@ std::optional<std::string> install_update_package(const UpdateInstallOptions& op
 
 bool update_install_running() { return g_install_running.load(); }
 
-void run_update_check(const Sender<WorkerMessage>& results, const UpdateCheckOptions& options) {
-    results.send(UpdateChecked{check_for_update(options)});
+void run_update_check(const UpdateCheckOptions& options, const UpdateCheckDone& done) {
+    done(check_for_update(options));
 }
 
-void run_update_install(const Sender<WorkerMessage>& results, const UpdateInstallOptions& options) {
-    install_and_report(results, options, nullptr);
+void run_update_install(const UpdateInstallOptions& options, const UpdateReport& report) {
+    install_and_report(options, report, nullptr);
 }
 
-void start_update_check(Sender<WorkerMessage> results, UpdateCheckOptions options) {
-    spawn_detached([results = std::move(results), options = std::move(options)] {
-        run_update_check(results, options);
-    });
+void start_update_check(UpdateCheckOptions options, UpdateCheckDone done) {
+    spawn_detached([options = std::move(options), done = std::move(done)] { run_update_check(options, done); });
 }
 
-bool start_update_install(Sender<WorkerMessage> results, const std::string& download_url,
-                          const std::string& sha256) {
-    UpdateInstallOptions options;
-    options.download_url = download_url;
-    options.sha256 = sha256;
-    return start_update_install(std::move(results), std::move(options));
-}
-
-bool start_update_install(Sender<WorkerMessage> results, UpdateInstallOptions options) {
+bool start_update_install(UpdateInstallOptions options, UpdateReport report) {
     bool idle = false;
     if (!g_install_running.compare_exchange_strong(idle, true)) return false;
-    spawn_detached([results = std::move(results), options = std::move(options)] {
-        install_and_report(results, options, &g_install_running);
+    spawn_detached([options = std::move(options), report = std::move(report)] {
+        install_and_report(options, report, &g_install_running);
     });
     return true;
 }

@@ -5,10 +5,10 @@
 #include <optional>
 #include <string>
 
-#include "build_config.h"
-#include "catalog/worker_message.h"
-#include "common/channel.h"
+#include <variant>
+
 #include "update/ota_manifest.h"
+#include "update/update_state.h"
 
 namespace qz {
 
@@ -21,14 +21,21 @@ inline constexpr const char* UPDATE_ERR_CHECKSUM = "Update package checksum mism
 inline constexpr const char* UPDATE_ERR_VERIFY = "Failed to verify update package";
 inline constexpr const char* UPDATE_ERR_EXTRACT = "Failed to extract update package";
 
+// The update server has nothing newer than the running version.
+struct NoNewerVersion {
+    bool operator==(const NoNewerVersion&) const = default;
+};
+
+using UpdateCheckResult = std::variant<OtaManifest, NoNewerVersion, std::string>;
+
 struct UpdateCheckOptions {
-    std::string manifest_url = UPDATE_MANIFEST_URL;  // the fall-back endpoint is fixed
-    std::string current_version = APP_VERSION;
+    std::string manifest_url;  // the fall-back endpoint is fixed
+    std::string current_version;
 };
 
 // Fetches the manifest (primary endpoint, then the loopback fall-back when the
 // primary gives nothing) and compares versions. Blocks; logs as it goes.
-UpdateCheckResult check_for_update(const UpdateCheckOptions& options = {});
+UpdateCheckResult check_for_update(const UpdateCheckOptions& options);
 
 struct UpdateInstallOptions {
     std::string download_url;
@@ -51,19 +58,21 @@ std::string choose_install_target(const std::string& app_dir, const std::string&
 // downloads never write the package file at once.
 bool update_install_running();
 
-// Starts the check thread: it sends one UpdateChecked and ends.
-void start_update_check(Sender<WorkerMessage> results, UpdateCheckOptions options = {});
+using UpdateCheckDone = std::function<void(UpdateCheckResult)>;
+// Reports each state of the install panel as it is reached.
+using UpdateReport = std::function<void(UpdateState)>;
+
+// Starts the check thread: it reports once and ends.
+void start_update_check(UpdateCheckOptions options, UpdateCheckDone done);
 
 // Starts the install thread unless one is already running (then false and
-// nothing is sent). The thread sends UpdateStatus Downloading, then either
-// UpdateStatus Failed or ends the process with status 42.
-bool start_update_install(Sender<WorkerMessage> results, const std::string& download_url,
-                          const std::string& sha256 = {});
-bool start_update_install(Sender<WorkerMessage> results, UpdateInstallOptions options);
+// nothing is reported). The thread reports Downloading, then either Failed
+// or ends the process with status 42.
+bool start_update_install(UpdateInstallOptions options, UpdateReport report);
 
 // The two thread bodies, run on the calling thread (the install one does not
 // take the running flag).
-void run_update_check(const Sender<WorkerMessage>& results, const UpdateCheckOptions& options);
-void run_update_install(const Sender<WorkerMessage>& results, const UpdateInstallOptions& options);
+void run_update_check(const UpdateCheckOptions& options, const UpdateCheckDone& done);
+void run_update_install(const UpdateInstallOptions& options, const UpdateReport& report);
 
 }  // namespace qz

@@ -12,6 +12,7 @@
 #include <nlohmann/json.hpp>
 #include <set>
 
+#include "main/app_workers.h"
 #include "process/curl_args.h"
 #include "support/cat_server.h"
 #include "support/cat_temp_dir.h"
@@ -69,8 +70,15 @@ protected:
         return std::move(*m);
     }
 
+    // The application's workers, asking base_url.
+    AppWorkers workers(const std::string& base_url) {
+        AppConfig config = build_app_config();
+        config.catalog_base_url = base_url;
+        return AppWorkers(tx_, config);
+    }
+
     std::map<std::string, ItemsResult> all_shelves(const std::string& base_url) {
-        fetch_all_shelves(tx_, base_url);
+        workers(base_url).fetch_all_shelves();
         std::map<std::string, ItemsResult> by_key;
         for (int i = 0; i < 4; ++i) {
             auto loaded = std::get<CatalogLoaded>(next());
@@ -81,12 +89,12 @@ protected:
     }
 
     DetailResult detail(const std::string& slug, const std::string& base_url) {
-        fetch_detail(tx_, slug, base_url);
+        workers(base_url).fetch_detail(slug);
         return std::get<DetailLoaded>(next()).result;
     }
 
     SearchFinished search(const std::string& query, const std::string& base_url) {
-        start_search(tx_, query, base_url);
+        workers(base_url).start_search(query);
         return std::get<SearchFinished>(next());
     }
 
@@ -318,7 +326,7 @@ TEST_F(CatalogFetch, OnlyHttpUrlsReachCurl) {
 
 TEST_F(CatalogFetch, ClosedResultsChannelIsHarmless) {
     rx_.reset();
-    fetch_detail(tx_, "mat-biec", base());
+    workers(base()).fetch_detail("mat-biec");
     // The worker finishes its request and drops its message quietly.
     for (int i = 0; i < 100 && requests().empty(); ++i) std::this_thread::sleep_for(20ms);
     EXPECT_EQ(requests().size(), 1u);
@@ -339,7 +347,10 @@ TEST(DemoCatalog, ServesEveryShelfDetailsAndPosters) {
     EXPECT_EQ(test::cat_read_file(port_file), std::to_string(demo.port()) + "\n");
 
     auto [tx, rx] = make_channel<WorkerMessage>();
-    fetch_all_shelves(tx, demo.base_url());
+    AppConfig config = build_app_config();
+    config.catalog_base_url = demo.base_url();
+    AppWorkers workers(tx, config);
+    workers.fetch_all_shelves();
     std::string many_slug;
     for (int i = 0; i < 4; ++i) {
         auto m = rx.recv_for(20s);
@@ -350,7 +361,7 @@ TEST(DemoCatalog, ServesEveryShelfDetailsAndPosters) {
         EXPECT_GE(items.size(), 12u) << loaded.key;
         if (loaded.key == "phim-bo") many_slug = items.back().slug;
     }
-    fetch_detail(tx, many_slug, demo.base_url());
+    workers.fetch_detail(many_slug);
     auto m = rx.recv_for(20s);
     ASSERT_TRUE(m);
     auto& d = std::get<DetailLoaded>(*m).result;

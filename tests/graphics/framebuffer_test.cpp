@@ -272,14 +272,14 @@ TEST_P(PanReset, PannedScreenIsPannedBack) {
     s->var.yoffset = GetParam().yoffset;
     std::optional<Framebuffer> fb;
     open(s, fb);
-    EXPECT_EQ(s->put_var_calls, GetParam().reset ? 1 : 0);
+    EXPECT_EQ(s->pan_calls, GetParam().reset ? 1 : 0);
     if (GetParam().reset) {
-        EXPECT_EQ(s->put_var_value.xoffset, 0u);
-        EXPECT_EQ(s->put_var_value.yoffset, 0u);
+        EXPECT_EQ(s->pan_value.xoffset, 0u);
+        EXPECT_EQ(s->pan_value.yoffset, 0u);
         // The rest of the record is written back as read.
-        EXPECT_EQ(s->put_var_value.xres, 6u);
-        EXPECT_EQ(s->put_var_value.yres_virtual, 8u);
-        EXPECT_EQ(s->put_var_value.bits_per_pixel, 32u);
+        EXPECT_EQ(s->pan_value.xres, 6u);
+        EXPECT_EQ(s->pan_value.yres_virtual, 8u);
+        EXPECT_EQ(s->pan_value.bits_per_pixel, 32u);
     }
 }
 

@@ -23,8 +23,8 @@ constexpr uint64_t NOW = 1700000000;
 // Records a viewing whose strings all derive from the id, at a fixed time.
 void record(const std::string& path, const std::string& id, int64_t pos = 10, int64_t dur = 100,
             uint64_t now = NOW) {
-    record_progress_at(path, id, "Title " + id, "http://img/" + id, "Server 1", 3, "Tap 3", "http://play/" + id,
-                       pos, dur, now);
+    record_progress(
+        path, {id, "Title " + id, "http://img/" + id, "Server 1", 3, "Tap 3", "http://play/" + id, pos, dur}, now);
 }
 
 std::vector<std::string> ids_of(const std::vector<HistoryItem>& items) {
@@ -81,8 +81,8 @@ INSTANTIATE_TEST_SUITE_P(History, StoredPosition,
 TEST(History, RecordingStoresEveryFieldAsPassed) {
     UpdTempDir dir;
     const std::string path = dir / "history.json";
-    record_progress_at(path, " id ", "Phim \"A\"", "", "Server 2", 4294967295u, "Tập 7", "http://x/7.m3u8", 42,
-                       3600, 1234);
+    record_progress(path, {" id ", "Phim \"A\"", "", "Server 2", 4294967295u, "Tập 7", "http://x/7.m3u8", 42, 3600},
+                    1234);
     auto items = load_history(path);
     ASSERT_EQ(items.size(), 1u);
     EXPECT_EQ(items[0], (HistoryItem{" id ", "Phim \"A\"", "", "Server 2", 4294967295u, "Tập 7", "http://x/7.m3u8",
@@ -111,7 +111,7 @@ TEST(History, WallClockRecordingStampsTheCurrentTime) {
                                          .count());
     };
     const uint64_t before = secs();
-    record_progress(path, "m", "T", "", "S", 1, "E", "http://u", 5, 100);
+    record_progress(path, {"m", "T", "", "S", 1, "E", "http://u", 5, 100}, wall_clock_secs());
     const uint64_t after = secs();
     auto items = load_history(path);
     ASSERT_EQ(items.size(), 1u);
@@ -160,7 +160,7 @@ TEST_P(BlankRecording, WritesAndLogsNothing) {
     record(path, "kept");
     const std::string before = upd_read_file(path);
     testing::internal::CaptureStderr();
-    record_progress_at(path, c.movie_id, "T", "", "S", 1, "E", c.play_url, 5, 100, NOW);
+    record_progress(path, {c.movie_id, "T", "", "S", 1, "E", c.play_url, 5, 100}, NOW);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
     EXPECT_EQ(upd_read_file(path), before);
 }
@@ -233,9 +233,8 @@ TEST(History, MissingFileReadsAsEmpty) {
 TEST(History, FileBytesOfTwoEntries) {
     UpdTempDir dir;
     const std::string path = dir / "history.json";
-    record_progress_at(path, "old", "Cũ", "", "Server 1", 1, "Tập 1", "http://a", 1700, 1720, 100);
-    record_progress_at(path, "new", "Say \"hi\"\\\n\x01", "http://p.png", "S2", 12, "E", "http://b", -5, -1,
-                       200);
+    record_progress(path, {"old", "Cũ", "", "Server 1", 1, "Tập 1", "http://a", 1700, 1720}, 100);
+    record_progress(path, {"new", "Say \"hi\"\\\n\x01", "http://p.png", "S2", 12, "E", "http://b", -5, -1}, 200);
     const std::string expected =
         "[\n"
         "  {\n"

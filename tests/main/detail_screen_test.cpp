@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "graphics/draw.h"
-#include "main/screen_widgets.h"
+#include "graphics/widgets.h"
 
 namespace qz {
 namespace {
@@ -90,7 +90,7 @@ HistoryItem record(uint32_t episode_number, int64_t pos, int64_t duration) {
 AppState detail_state(MediaDetail detail) {
     AppState s;
     s.screen = Screen::Detail;
-    s.detail = std::move(detail);
+    s.detail.media = std::move(detail);
     return s;
 }
 
@@ -333,9 +333,9 @@ TEST_P(DetailLayout, TwelveEpisodesResumedOnEleven) {
     const auto [w, h] = GetParam();
     const auto W = int32_t(w);
     AppState state = detail_state(film(numbered_episodes(12)));
-    state.detail_history = record(11, 125, 2700);
-    state.episode_index = 10;
-    state.episode_top = 6;
+    state.detail.history = record(11, 125, 2700);
+    state.detail.episode_index = 10;
+    state.detail.episode_top = 6;
     const Framebuffer fb = render(w, h, state);
 
     EXPECT_TRUE(text_at(fb, "DANH SÁCH TẬP (12)", 728, 80, WHITE, 15.0f, PANEL));
@@ -505,7 +505,7 @@ INSTANTIATE_TEST_SUITE_P(Episodes, DetailPanel,
 
 TEST(DetailResume, FilmButtonResumesFromRecord) {
     AppState state = detail_state(film(numbered_episodes(1)));
-    state.detail_history = record(1, 3725, 5400);
+    state.detail.history = record(1, 3725, 5400);
     const Framebuffer fb = render(1024, 768, state);
     EXPECT_TRUE(text_at(fb, "▶  TIẾP TỤC (62:05)", 740, 148, WHITE, 16.0f, SELECTION));
     EXPECT_TRUE(text_at(fb, "▶ ĐÃ XEM TẬP 1: 62:05/90p (Bấm Play để phát tiếp)", 260, 340, HIGHLIGHT, 12.5f,
@@ -515,8 +515,8 @@ TEST(DetailResume, FilmButtonResumesFromRecord) {
 // A record at 0 seconds still shows the box, but its row gets no watched suffix.
 TEST(DetailResume, RecordAtZeroShowsBoxButNoSuffix) {
     AppState state = detail_state(film(numbered_episodes(6)));
-    state.detail_history = record(4, 0, 0);
-    state.episode_index = 3;
+    state.detail.history = record(4, 0, 0);
+    state.detail.episode_index = 3;
     const Framebuffer fb = render(1280, 720, state);
 
     // The box: filled, with a square 1-pixel accent outline over its rounded fill.
@@ -569,17 +569,6 @@ TEST(DetailWithoutTitle, DrawsOnlyTheFrameOfTheScreen) {
     EXPECT_TRUE(region_is(fb, 0, 50, 1280, 720 - 44 - 50, BG));
     EXPECT_TRUE(region_is(fb, 0, 0, 1280, 10, BAR));
     EXPECT_TRUE(region_is(fb, 0, 720 - 10, 1280, 10, BAR));
-}
-
-TEST(WatchedClock, PadsAndClamps) {
-    struct Case {
-        int64_t secs;
-        const char* text;
-    };
-    for (const Case& c : {Case{0, "00:00"}, Case{59, "00:59"}, Case{61, "01:01"}, Case{3725, "62:05"},
-                          Case{6000, "100:00"}, Case{-1, "00:00"}, Case{-125, "00:00"}}) {
-        EXPECT_EQ(watched_clock(c.secs), c.text) << c.secs;
-    }
 }
 
 }  // namespace

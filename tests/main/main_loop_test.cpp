@@ -25,12 +25,9 @@ struct PlayCall {
     std::optional<int64_t> resume;
 };
 
-// Records what the loop asked for; playback answers from a script.
+// Records what the loop asked for.
 struct FakeWorkers : Workers {
     std::vector<std::string> calls;
-    std::vector<PlayCall> plays;
-    std::vector<PlaybackOutcome> outcomes;
-    Sender<Button>* input = nullptr;  // buttons "pressed" during playback
 
     void fetch_all_shelves() override { calls.push_back("fetch_all_shelves"); }
     void fetch_detail(const std::string& slug) override { calls.push_back("fetch_detail " + slug); }
@@ -40,9 +37,16 @@ struct FakeWorkers : Workers {
         calls.push_back("install " + m.download_url);
         return true;
     }
-    PlaybackOutcome play(Framebuffer&, const std::string& url, const std::string& title, const std::string& label,
-                         std::optional<int64_t> resume) override {
-        plays.push_back({url, title, label, resume});
+};
+
+// Playback answers from a script.
+struct FakePlayer : Player {
+    std::vector<PlayCall> plays;
+    std::vector<PlaybackOutcome> outcomes;
+    Sender<Button>* input = nullptr;  // buttons "pressed" during playback
+
+    PlaybackOutcome play(Framebuffer&, const PlayRequest& r) override {
+        plays.push_back({r.url, r.title, r.episode_label, r.resume_secs});
         if (input) input->send(Button::B);
         PlaybackOutcome out = outcomes.empty() ? PlaybackOutcome{} : outcomes.front();
         if (!outcomes.empty()) outcomes.erase(outcomes.begin());
@@ -69,8 +73,8 @@ protected:
     void TearDown() override { fs::remove_all(dir); }
 
     LoopContext ctx() {
-        return LoopContext{state, fb, posters, workers, input_rx, results_rx,
-                           [this] { return (dir / "catalog_cache.json").string(); }};
+        return LoopContext{state,  fb,       posters,    workers,
+                           player, input_rx, results_rx, [this] { return (dir / "catalog_cache.json").string(); }};
     }
     void press(std::initializer_list<Button> buttons) {
         for (Button b : buttons) input_tx.send(b);
@@ -82,8 +86,8 @@ protected:
     void set_shelf(size_t index, size_t count) {
         std::vector<MediaItem> items;
         for (size_t i = 0; i < count; ++i) items.push_back(item(std::to_string(i)));
-        state.shelves[index].entries.assign(items.begin(), items.end());
-        state.shelves[index].loading = false;
+        state.home.shelves[index].entries.assign(items.begin(), items.end());
+        state.home.shelves[index].loading = false;
     }
 
     fs::path dir;
@@ -91,6 +95,7 @@ protected:
     Framebuffer fb = Framebuffer::in_memory(320, 240);
     NoPosters posters;
     FakeWorkers workers;
+    FakePlayer player;
     Sender<Button> input_tx;
     Receiver<Button> input_rx;
     Sender<WorkerMessage> results_tx;
@@ -101,13 +106,13 @@ TEST_F(MainLoopTest, ButtonsQueuedBeforeOnePassAllApplyClamped) {
     set_shelf(0, 4);
     for (int i = 0; i < 10; ++i) press({Button::Right});
     ASSERT_TRUE(pass());
-    EXPECT_EQ(state.selected_entry[0], 3u);
+    EXPECT_EQ(state.home.selected_entry[0], 3u);
 }
 
 TEST_F(MainLoopTest, BEndsTheLoopAndLaterButtonsAreNotHandled) {
     press({Button::B, Button::Down, Button::Y});
     EXPECT_FALSE(pass());
-    EXPECT_EQ(state.selected_shelf, 0u);
+    EXPECT_EQ(state.home.selected_shelf, 0u);
     EXPECT_EQ(state.screen, Screen::Home);
     EXPECT_EQ(input_rx.try_recv(), Button::Down);  // still queued, never handled
 }
@@ -125,17 +130,17 @@ TEST_F(MainLoopTest, ShelfNavigationClampsAndWraps) {
         {{Button::Down, Button::Down, Button::Down, Button::R1}, 0},
     };
     for (const Case& c : cases) {
-        state.selected_shelf = 0;
+        state.home.selected_shelf = 0;
         for (Button b : c.buttons) press({b});
         ASSERT_TRUE(pass());
-        EXPECT_EQ(state.selected_shelf, c.expected_shelf);
+        EXPECT_EQ(state.home.selected_shelf, c.expected_shelf);
     }
 }
 
 TEST_F(MainLoopTest, CatalogErrorKeepsEntriesClearsLoadingAndWritesNothing) {
     set_shelf(1, 3);
-    state.shelves[1].loading = true;
-    state.shelves[2].loading = true;
+    state.home.shelves[1].loading = true;
+    state.home.shelves[2].loading = true;
     results_tx.send(CatalogLoaded{"phim-bo", std::string("Failed to connect to streaming server")});
     results_tx.send(CatalogLoaded{"hoat-hinh", std::string("Failed to connect to streaming server")});
     testing::internal::CaptureStderr();
@@ -143,10 +148,10 @@ TEST_F(MainLoopTest, CatalogErrorKeepsEntriesClearsLoadingAndWritesNothing) {
     std::string log = testing::internal::GetCapturedStderr();
     EXPECT_NE(log.find("[Error] Shelf 'phim-bo' load failed: Failed to connect to streaming server\n"),
               std::string::npos);
-    EXPECT_EQ(state.shelves[1].entries.size(), 3u);
-    EXPECT_FALSE(state.shelves[1].loading);
-    EXPECT_TRUE(state.shelves[2].entries.empty());
-    EXPECT_FALSE(state.shelves[2].loading);  // the placeholder now says there is nothing
+    EXPECT_EQ(state.home.shelves[1].entries.size(), 3u);
+    EXPECT_FALSE(state.home.shelves[1].loading);
+    EXPECT_TRUE(state.home.shelves[2].entries.empty());
+    EXPECT_FALSE(state.home.shelves[2].loading);  // the placeholder now says there is nothing
     EXPECT_FALSE(fs::exists(dir / "catalog_cache.json"));
 }
 
@@ -157,25 +162,26 @@ TEST_F(MainLoopTest, CatalogListIsSortedCachedAndWritten) {
     results_tx.send(CatalogLoaded{"no-such-shelf", std::vector<MediaItem>{item("x")}});
     ASSERT_TRUE(pass());
     std::vector<std::string> order;
-    for (const auto& e : state.shelves[0].entries) order.push_back(std::get<MediaItem>(e).id);
+    for (const auto& e : state.home.shelves[0].entries)
+        order.push_back(std::get<MediaItem>(e).id);
     EXPECT_EQ(order, (std::vector<std::string>{"a", "b", "d", "c"}));
-    EXPECT_EQ(state.catalog_cache.at("phim-le").size(), 4u);
-    EXPECT_EQ(state.catalog_cache.count("no-such-shelf"), 0u);
+    EXPECT_EQ(state.home.catalog_cache.at("phim-le").size(), 4u);
+    EXPECT_EQ(state.home.catalog_cache.count("no-such-shelf"), 0u);
     EXPECT_TRUE(fs::exists(dir / "catalog_cache.json"));
 }
 
 TEST_F(MainLoopTest, ShorterListKeepsSelectedIndex) {
     set_shelf(0, 8);
-    state.selected_entry[0] = 6;
+    state.home.selected_entry[0] = 6;
     results_tx.send(CatalogLoaded{"phim-le", std::vector<MediaItem>{item("1"), item("2"), item("3")}});
     ASSERT_TRUE(pass());
-    EXPECT_EQ(state.selected_entry[0], 6u);
+    EXPECT_EQ(state.home.selected_entry[0], 6u);
     press({Button::Right});
     ASSERT_TRUE(pass());
-    EXPECT_EQ(state.selected_entry[0], 6u);
+    EXPECT_EQ(state.home.selected_entry[0], 6u);
     press({Button::Left});
     ASSERT_TRUE(pass());
-    EXPECT_EQ(state.selected_entry[0], 5u);
+    EXPECT_EQ(state.home.selected_entry[0], 5u);
 }
 
 MediaDetail detail_with_episodes(size_t n) {
@@ -195,16 +201,16 @@ MediaDetail detail_with_episodes(size_t n) {
 }
 
 TEST_F(MainLoopTest, DetailWhileKeyboardOpenSwitchesAndPreselectsFromHistory) {
-    record_progress_at(state.history_path, "phim-mot", "Phim Một", "", "Server 1", 11, "Tập 11", "http://video/11",
-                       300, 2400, 1000);
+    record_progress(state.history_path,
+                    {"phim-mot", "Phim Một", "", "Server 1", 11, "Tập 11", "http://video/11", 300, 2400}, 1000);
     state.screen = Screen::Search;
     results_tx.send(DetailLoaded{detail_with_episodes(12)});
     ASSERT_TRUE(pass());
     EXPECT_EQ(state.screen, Screen::Detail);
-    EXPECT_EQ(state.episode_index, 10u);
-    EXPECT_EQ(state.episode_top, 6u);
-    ASSERT_TRUE(state.detail_history.has_value());
-    EXPECT_EQ(state.detail_history->last_pos_secs, 300);
+    EXPECT_EQ(state.detail.episode_index, 10u);
+    EXPECT_EQ(state.detail.episode_top, 6u);
+    ASSERT_TRUE(state.detail.history.has_value());
+    EXPECT_EQ(state.detail.history->last_pos_secs, 300);
 }
 
 TEST_F(MainLoopTest, DetailErrorIsLoggedAndScreenStays) {
@@ -217,65 +223,65 @@ TEST_F(MainLoopTest, DetailErrorIsLoggedAndScreenStays) {
 }
 
 TEST_F(MainLoopTest, EpisodeChainFollowsNextToTheLastEpisodeAndRecordsEach) {
-    state.detail = detail_with_episodes(3);
+    state.detail.media = detail_with_episodes(3);
     state.screen = Screen::Detail;
-    state.episode_index = 1;
-    workers.input = &input_tx;
-    workers.outcomes = {{100, PlaybackAction::NextEpisode, 1500}, {200, PlaybackAction::NextEpisode, 1500}};
+    state.detail.episode_index = 1;
+    player.input = &input_tx;
+    player.outcomes = {{100, PlaybackAction::NextEpisode, 1500}, {200, PlaybackAction::NextEpisode, 1500}};
     press({Button::A});
     testing::internal::CaptureStderr();
     ASSERT_TRUE(pass());
     std::string log = testing::internal::GetCapturedStderr();
-    ASSERT_EQ(workers.plays.size(), 2u);
-    EXPECT_EQ(workers.plays[0].label, "Tập 2 [Server 1]");
-    EXPECT_EQ(workers.plays[1].url, "http://video/3");
+    ASSERT_EQ(player.plays.size(), 2u);
+    EXPECT_EQ(player.plays[0].label, "Tập 2 [Server 1]");
+    EXPECT_EQ(player.plays[1].url, "http://video/3");
     EXPECT_NE(log.find("[Playback] Starting: 'Phim Một' - 'Tập 2 [Server 1]' (resume: Nones)"), std::string::npos);
     EXPECT_EQ(state.screen, Screen::Detail);  // the B pressed during playback was discarded
-    EXPECT_EQ(state.episode_index, 2u);
+    EXPECT_EQ(state.detail.episode_index, 2u);
     auto history = load_history(state.history_path);
     ASSERT_EQ(history.size(), 1u);
     EXPECT_EQ(history[0].episode_number, 3u);
     EXPECT_EQ(history[0].last_pos_secs, 200);
-    EXPECT_TRUE(state.shelves[0].is_history);  // the continue-watching row appeared
-    ASSERT_TRUE(state.detail_history.has_value());
+    EXPECT_TRUE(state.home.shelves[0].is_history);  // the continue-watching row appeared
+    ASSERT_TRUE(state.detail.history.has_value());
 }
 
 TEST_F(MainLoopTest, ResumeOffersOnlyTheRecordedEpisode) {
-    state.detail = detail_with_episodes(3);
+    state.detail.media = detail_with_episodes(3);
     state.screen = Screen::Detail;
     HistoryItem record;
     record.movie_id = "m1";
     record.episode_number = 2;
     record.last_pos_secs = 95;
-    state.detail_history = record;
-    workers.outcomes = {{10, PlaybackAction::PrevEpisode, 50}, {0, PlaybackAction::PrevEpisode, 0}};
-    state.episode_index = 1;
+    state.detail.history = record;
+    player.outcomes = {{10, PlaybackAction::PrevEpisode, 50}, {0, PlaybackAction::PrevEpisode, 0}};
+    state.detail.episode_index = 1;
     press({Button::A});
     ASSERT_TRUE(pass());
-    ASSERT_EQ(workers.plays.size(), 2u);  // Prev from the first episode ends the chain
-    EXPECT_EQ(workers.plays[0].resume, std::optional<int64_t>(95));
-    EXPECT_EQ(workers.plays[1].resume, std::nullopt);  // the record now names episode 2, not 1
-    EXPECT_EQ(state.episode_index, 0u);
+    ASSERT_EQ(player.plays.size(), 2u);  // Prev from the first episode ends the chain
+    EXPECT_EQ(player.plays[0].resume, std::optional<int64_t>(95));
+    EXPECT_EQ(player.plays[1].resume, std::nullopt);  // the record now names episode 2, not 1
+    EXPECT_EQ(state.detail.episode_index, 0u);
 }
 
 TEST_F(MainLoopTest, HistoryEntryPlaysAtOnceWithoutResumeAtZero) {
-    record_progress_at(state.history_path, "m9", "Chín", "", "S2", 4, "Tập 4", "http://v/4", 0, 0, 1);
+    record_progress(state.history_path, {"m9", "Chín", "", "S2", 4, "Tập 4", "http://v/4", 0, 0}, 1);
     rebuild_history_shelf(state, load_history(state.history_path));
-    ASSERT_TRUE(state.shelves[0].is_history);
+    ASSERT_TRUE(state.home.shelves[0].is_history);
     press({Button::A});
     testing::internal::CaptureStderr();
     ASSERT_TRUE(pass());
     EXPECT_NE(testing::internal::GetCapturedStderr().find("[Playback] Auto-Resuming 'Chín' at Nones"),
               std::string::npos);
-    ASSERT_EQ(workers.plays.size(), 1u);
-    EXPECT_EQ(workers.plays[0].label, "Tập 4 [S2]");
-    EXPECT_EQ(workers.plays[0].resume, std::nullopt);
+    ASSERT_EQ(player.plays.size(), 1u);
+    EXPECT_EQ(player.plays[0].label, "Tập 4 [S2]");
+    EXPECT_EQ(player.plays[0].resume, std::nullopt);
     EXPECT_TRUE(workers.calls.empty());  // no detail fetched
     EXPECT_EQ(state.screen, Screen::Home);
 }
 
 TEST_F(MainLoopTest, UpdateFailuresAreLoggedAndShown) {
-    state.pending_manifest = OtaManifest{"1.0.1", "n", "c", "http://u/p.zip", "", 1.0f};
+    state.update.pending_manifest = OtaManifest{"1.0.1", "n", "c", "http://u/p.zip", "", 1.0f};
     results_tx.send(UpdateChecked{std::string("Update server unreachable. Please check your Wi-Fi connection.")});
     results_tx.send(UpdateStatus{UpdateFailed{"Update package checksum mismatch"}});
     testing::internal::CaptureStderr();
@@ -283,14 +289,14 @@ TEST_F(MainLoopTest, UpdateFailuresAreLoggedAndShown) {
     std::string log = testing::internal::GetCapturedStderr();
     EXPECT_NE(log.find("[Error] Update check failed: Update server unreachable."), std::string::npos) << log;
     EXPECT_NE(log.find("[Error] Update install failed: Update package checksum mismatch\n"), std::string::npos) << log;
-    EXPECT_FALSE(state.pending_manifest.has_value());
-    ASSERT_TRUE(std::holds_alternative<UpdateFailed>(state.update_state));
-    EXPECT_EQ(std::get<UpdateFailed>(state.update_state).error, "Update package checksum mismatch");
+    EXPECT_FALSE(state.update.pending_manifest.has_value());
+    ASSERT_TRUE(std::holds_alternative<UpdateFailed>(state.update.state));
+    EXPECT_EQ(std::get<UpdateFailed>(state.update.state).error, "Update package checksum mismatch");
 }
 
 TEST_F(MainLoopTest, HomeKeysStartWorkersAndSwitchScreens) {
     set_shelf(0, 2);
-    state.selected_entry[0] = 1;
+    state.home.selected_entry[0] = 1;
     press({Button::A, Button::X});
     ASSERT_TRUE(pass());
     EXPECT_EQ(workers.calls, (std::vector<std::string>{"fetch_detail slug-1", "fetch_all_shelves"}));
@@ -298,7 +304,7 @@ TEST_F(MainLoopTest, HomeKeysStartWorkersAndSwitchScreens) {
     press({Button::Start});
     ASSERT_TRUE(pass());
     EXPECT_EQ(state.screen, Screen::Update);
-    EXPECT_TRUE(std::holds_alternative<UpdateChecking>(state.update_state));
+    EXPECT_TRUE(std::holds_alternative<UpdateChecking>(state.update.state));
     EXPECT_EQ(workers.calls.back(), "start_update_check");
 }
 
@@ -306,17 +312,17 @@ TEST_F(MainLoopTest, HistoryShelfRefreshesInPlaceAndDisappearsWhenEmpty) {
     HistoryItem h;
     h.movie_id = "a";
     rebuild_history_shelf(state, {h});
-    ASSERT_EQ(state.shelves.size(), 5u);
-    state.selected_shelf = 2;
-    state.selected_entry[0] = 0;
+    ASSERT_EQ(state.home.shelves.size(), 5u);
+    state.home.selected_shelf = 2;
+    state.home.selected_entry[0] = 0;
     rebuild_history_shelf(state, {h, h});
-    EXPECT_EQ(state.shelves.size(), 5u);
-    EXPECT_EQ(state.shelves[0].entries.size(), 2u);
-    EXPECT_EQ(state.selected_shelf, 2u);
+    EXPECT_EQ(state.home.shelves.size(), 5u);
+    EXPECT_EQ(state.home.shelves[0].entries.size(), 2u);
+    EXPECT_EQ(state.home.selected_shelf, 2u);
     rebuild_history_shelf(state, {});
-    EXPECT_EQ(state.shelves.size(), 4u);
-    EXPECT_EQ(state.selected_entry.size(), 4u);
-    EXPECT_EQ(state.shelves[0].shelf_key, "phim-le");
+    EXPECT_EQ(state.home.shelves.size(), 4u);
+    EXPECT_EQ(state.home.selected_entry.size(), 4u);
+    EXPECT_EQ(state.home.shelves[0].shelf_key, "phim-le");
 }
 
 }  // namespace

@@ -69,11 +69,11 @@ TEST_P(Editing, ButtonsEditTheQuery) {
     ScrLoop loop;
     build_initial_shelves(loop.state, {});
     loop.state.screen = Screen::Search;
-    loop.state.query = c.query;
-    loop.state.key_row = c.row;
-    loop.state.key_col = c.col;
+    loop.state.search.query = c.query;
+    loop.state.search.key_row = c.row;
+    loop.state.search.key_col = c.col;
     press(loop, c.buttons);
-    EXPECT_EQ(loop.state.query, c.expected);
+    EXPECT_EQ(loop.state.search.query, c.expected);
     // Editing never searches and never leaves the keyboard.
     EXPECT_TRUE(loop.workers.calls.empty());
     EXPECT_EQ(loop.state.screen, Screen::Search);
@@ -124,11 +124,11 @@ TEST_P(Moving, HighlightStopsAtTheEdges) {
     const MoveCase& c = GetParam();
     ScrLoop loop;
     loop.state.screen = Screen::Search;
-    loop.state.key_row = c.row;
-    loop.state.key_col = c.col;
+    loop.state.search.key_row = c.row;
+    loop.state.search.key_col = c.col;
     press(loop, c.buttons);
-    EXPECT_EQ(loop.state.key_row, c.want_row);
-    EXPECT_EQ(loop.state.key_col, c.want_col);
+    EXPECT_EQ(loop.state.search.key_row, c.want_row);
+    EXPECT_EQ(loop.state.search.key_col, c.want_col);
 }
 
 INSTANTIATE_TEST_SUITE_P(Edges, Moving,
@@ -142,14 +142,14 @@ INSTANTIATE_TEST_SUITE_P(Edges, Moving,
 TEST(SearchKeys, BClosesAndKeepsQueryAndHighlight) {
     ScrLoop loop;
     loop.state.screen = Screen::Search;
-    loop.state.query = "ONE P";
-    loop.state.key_row = 2;
-    loop.state.key_col = 5;
+    loop.state.search.query = "ONE P";
+    loop.state.search.key_row = 2;
+    loop.state.search.key_col = 5;
     press(loop, {B::B});
     EXPECT_EQ(loop.state.screen, Screen::Home);
-    EXPECT_EQ(loop.state.query, "ONE P");
-    EXPECT_EQ(loop.state.key_row, 2u);
-    EXPECT_EQ(loop.state.key_col, 5u);
+    EXPECT_EQ(loop.state.search.query, "ONE P");
+    EXPECT_EQ(loop.state.search.key_row, 2u);
+    EXPECT_EQ(loop.state.search.key_col, 5u);
     EXPECT_TRUE(loop.workers.calls.empty());
 }
 
@@ -157,13 +157,13 @@ TEST(SearchKeys, SearchOnBlanksLeavesShelvesAlone) {
     ScrLoop loop;
     build_initial_shelves(loop.state, {watched("a")});
     loop.state.screen = Screen::Search;
-    loop.state.query = "   ";
-    loop.state.selected_shelf = 3;
+    loop.state.search.query = "   ";
+    loop.state.home.selected_shelf = 3;
     press(loop, {B::Start});
-    EXPECT_EQ(loop.state.shelves.size(), 5u);
-    EXPECT_EQ(loop.state.selected_entry.size(), 5u);
-    EXPECT_EQ(loop.state.selected_shelf, 3u);
-    EXPECT_FALSE(loop.state.search_busy);
+    EXPECT_EQ(loop.state.home.shelves.size(), 5u);
+    EXPECT_EQ(loop.state.home.selected_entry.size(), 5u);
+    EXPECT_EQ(loop.state.home.selected_shelf, 3u);
+    EXPECT_FALSE(loop.state.search.busy);
     EXPECT_EQ(loop.state.screen, Screen::Search);
 }
 
@@ -185,35 +185,36 @@ TEST_P(Placement, SearchShelfGoesAfterContinueWatchingAndIsFocused) {
     std::vector<HistoryItem> history;
     if (c.with_history) history.push_back(watched("h"));
     build_initial_shelves(loop.state, history);
-    const size_t before = loop.state.shelves.size();
+    const size_t before = loop.state.home.shelves.size();
     // Mark every row's own index, to see that they stay with their rows.
-    for (size_t i = 0; i < before; ++i) loop.state.selected_entry[i] = 10 + i;
-    loop.state.selected_shelf = before - 1;
+    for (size_t i = 0; i < before; ++i)
+        loop.state.home.selected_entry[i] = 10 + i;
+    loop.state.home.selected_shelf = before - 1;
     loop.state.screen = Screen::Search;
-    loop.state.query = " phim ";
-    loop.state.key_row = 3;
-    loop.state.key_col = 8;
+    loop.state.search.query = " phim ";
+    loop.state.search.key_row = 3;
+    loop.state.search.key_col = 8;
     press(loop, {B::A});
 
     const AppState& s = loop.state;
-    ASSERT_EQ(s.shelves.size(), before + 1);
-    ASSERT_EQ(s.selected_entry.size(), before + 1);
-    const Shelf& shelf = s.shelves[c.position];
+    ASSERT_EQ(s.home.shelves.size(), before + 1);
+    ASSERT_EQ(s.home.selected_entry.size(), before + 1);
+    const Shelf& shelf = s.home.shelves[c.position];
     EXPECT_EQ(shelf.shelf_key, "search");
     EXPECT_EQ(shelf.title, "ĐANG TÌM: \"phim\"...");
     EXPECT_TRUE(shelf.entries.empty());
     EXPECT_TRUE(shelf.loading);
     EXPECT_FALSE(shelf.is_history);
-    EXPECT_EQ(s.selected_entry[c.position], 0u);
-    EXPECT_EQ(s.selected_shelf, c.position);
+    EXPECT_EQ(s.home.selected_entry[c.position], 0u);
+    EXPECT_EQ(s.home.selected_shelf, c.position);
     for (size_t i = 0; i < before; ++i) {
         const size_t moved = i < c.position ? i : i + 1;
-        EXPECT_EQ(s.selected_entry[moved], 10 + i) << "row " << i;
+        EXPECT_EQ(s.home.selected_entry[moved], 10 + i) << "row " << i;
     }
     EXPECT_EQ(loop.workers.calls, std::vector<std::string>{"start_search phim"});
-    EXPECT_TRUE(s.search_busy);
+    EXPECT_TRUE(s.search.busy);
     EXPECT_EQ(s.screen, Screen::Home);
-    EXPECT_EQ(s.query, " phim ");  // the box still shows the spaces
+    EXPECT_EQ(s.search.query, " phim ");  // the box still shows the spaces
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, Placement,
@@ -226,31 +227,32 @@ TEST(SearchStart, SecondSearchReusesTheShelfWhereverItStands) {
     build_initial_shelves(loop.state, {});
     AppState& s = loop.state;
     s.screen = Screen::Search;
-    s.query = "naruto";
+    s.search.query = "naruto";
     press(loop, {B::Start});
-    ASSERT_EQ(s.shelves[0].shelf_key, "search");
+    ASSERT_EQ(s.home.shelves[0].shelf_key, "search");
     // Results arrived and the user browsed them; then a continue-watching row
     // appeared in front after a playback.
-    s.shelves[0].entries = {found("1", "2020"), found("2", "2021"), found("3", "2022")};
-    s.shelves[0].loading = false;
-    s.selected_entry[0] = 2;
+    s.home.shelves[0].entries = {found("1", "2020"), found("2", "2021"), found("3", "2022")};
+    s.home.shelves[0].loading = false;
+    s.home.selected_entry[0] = 2;
     rebuild_history_shelf(s, {watched("h")});
-    ASSERT_EQ(s.shelves[1].shelf_key, "search");
-    s.selected_shelf = 4;
+    ASSERT_EQ(s.home.shelves[1].shelf_key, "search");
+    s.home.selected_shelf = 4;
     s.screen = Screen::Search;
-    s.query = "one piece";
+    s.search.query = "one piece";
     press(loop, {B::Start});
 
-    EXPECT_EQ(s.shelves.size(), 6u);
-    EXPECT_EQ(s.selected_entry.size(), 6u);
+    EXPECT_EQ(s.home.shelves.size(), 6u);
+    EXPECT_EQ(s.home.selected_entry.size(), 6u);
     size_t search_rows = 0;
-    for (const Shelf& shelf : s.shelves) search_rows += shelf.shelf_key == "search";
+    for (const Shelf& shelf : s.home.shelves)
+        search_rows += shelf.shelf_key == "search";
     EXPECT_EQ(search_rows, 1u);
-    EXPECT_EQ(s.shelves[1].title, "ĐANG TÌM: \"one piece\"...");
-    EXPECT_TRUE(s.shelves[1].entries.empty());
-    EXPECT_TRUE(s.shelves[1].loading);
-    EXPECT_EQ(s.selected_entry[1], 0u);
-    EXPECT_EQ(s.selected_shelf, 1u);
+    EXPECT_EQ(s.home.shelves[1].title, "ĐANG TÌM: \"one piece\"...");
+    EXPECT_TRUE(s.home.shelves[1].entries.empty());
+    EXPECT_TRUE(s.home.shelves[1].loading);
+    EXPECT_EQ(s.home.selected_entry[1], 0u);
+    EXPECT_EQ(s.home.selected_shelf, 1u);
     EXPECT_EQ(loop.workers.calls, (std::vector<std::string>{"start_search naruto", "start_search one piece"}));
 }
 
@@ -271,21 +273,21 @@ TEST_P(Finishing, ResultLandsInTheSearchRow) {
     ScrLoop loop;
     build_initial_shelves(loop.state, {watched("h")});
     loop.state.screen = Screen::Search;
-    loop.state.query = " phim ";
+    loop.state.search.query = " phim ";
     press(loop, {B::Start});
-    ASSERT_TRUE(loop.state.search_busy);
+    ASSERT_TRUE(loop.state.search.busy);
     loop.results_tx.send(SearchFinished{c.result, "phim"});
     testing::internal::CaptureStderr();
     LoopContext ctx = loop.ctx();
     ASSERT_TRUE(run_pass(ctx));
     testing::internal::GetCapturedStderr();
-    const Shelf& shelf = loop.state.shelves[1];
+    const Shelf& shelf = loop.state.home.shelves[1];
     EXPECT_EQ(shelf.shelf_key, "search");
     EXPECT_EQ(shelf.title, c.title);
     EXPECT_EQ(shelf.entries.size(), c.entries);
     EXPECT_FALSE(shelf.loading);
-    EXPECT_FALSE(loop.state.search_busy);
-    EXPECT_EQ(loop.state.shelves[0].shelf_key, "history");
+    EXPECT_FALSE(loop.state.search.busy);
+    EXPECT_EQ(loop.state.home.shelves[0].shelf_key, "history");
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -298,34 +300,6 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 // ------------------------------------------------------------ drawing
-
-TEST(Dimming, ScalesEveryChannelDownAndMakesPixelsOpaque) {
-    struct Case {
-        uint32_t keep;
-        Color in, out;
-    };
-    const Case cases[] = {
-        {47, 0x00ffffff, 0xff2f2f2f}, {47, 0xff0e0a1a, 0xff020104}, {47, 0x80102030, 0xff020508},
-        {47, 0xff000000, 0xff000000}, {79, 0xffffffff, 0xff4f4f4f}, {79, 0xff0e0a1a, 0xff040308},
-    };
-    for (const Case& c : cases) {
-        Framebuffer fb = Framebuffer::in_memory(3, 2);
-        fb.clear(c.in);
-        dim_behind_overlay(fb, c.keep);
-        EXPECT_TRUE(test::scr_region_is(fb, 0, 0, 3, 2, c.out)) << std::hex << c.in << " keep " << std::dec << c.keep;
-    }
-    // Every channel value, each channel on its own, against the plain formula.
-    for (uint32_t keep : {0u, 1u, 47u, 79u, 254u, 255u}) {
-        Framebuffer fb = Framebuffer::in_memory(256, 1);
-        for (uint32_t v = 0; v < 256; ++v) fb.at(v, 0) = (v << 24) | (v << 16) | ((255 - v) << 8) | ((v * 7) & 0xff);
-        dim_behind_overlay(fb, keep);
-        for (uint32_t v = 0; v < 256; ++v) {
-            const Color want =
-                0xff000000u | (v * keep / 255) << 16 | ((255 - v) * keep / 255) << 8 | ((v * 7) & 0xff) * keep / 255;
-            ASSERT_EQ(fb.at(v, 0), want) << "v " << v << " keep " << keep;
-        }
-    }
-}
 
 struct Size {
     uint32_t w, h;
@@ -386,8 +360,8 @@ TEST_P(SearchDrawing, PanelOverTheDimmedHomeScreen) {
 
 TEST_P(SearchDrawing, HighlightedKeyAndLabels) {
     AppState s = home_state();
-    s.key_row = 2;
-    s.key_col = 9;  // DEL
+    s.search.key_row = 2;
+    s.search.key_col = 9;  // DEL
     const Framebuffer fb = render(s);
     auto box_x = [&](int32_t k) { return x0() + 20 + 68 * k; };
     auto box_y = [&](int32_t r) { return y0() + 134 + 50 * r; };
@@ -410,8 +384,8 @@ TEST_P(SearchDrawing, HighlightedKeyAndLabels) {
 
 TEST_P(SearchDrawing, QueryWithCursorAndBusyLine) {
     AppState s = home_state();
-    s.query = " phim ";
-    s.search_busy = true;
+    s.search.query = " phim ";
+    s.search.busy = true;
     const Framebuffer fb = render(s);
     EXPECT_TRUE(test::scr_text_at(fb, " phim ▌", x0() + 38, y0() + 78, WHITE, 16.0f, BOX));
     // The key row starts at y0 + 134 and covers the bottom of the line.

@@ -211,12 +211,18 @@ INSTANTIATE_TEST_SUITE_P(Cases, InputDecision,
                          ::testing::Values(InputCase{false, true, true}, InputCase{true, true, false},
                                            InputCase{false, false, false}, InputCase{true, false, false}));
 
+StartupOptions build_options() {
+    StartupOptions options;
+    options.config = build_app_config();
+    return options;
+}
+
 // Without a framebuffer node no thread starts, so this runs in-process.
 TEST_F(DeviceRoot, StartUpWithoutFramebufferUsesTheProfileSizeAndHasNoInput) {
     test::write_file(root_ / "etc/trimui_device.txt", "TrimUI Brick");
     test::make_dirs(root_ / "mnt/SDCARD/Apps/qz-nuvalto");
     test::StderrCapture capture;
-    std::unique_ptr<StartupContext> ctx = start_up();
+    std::unique_ptr<StartupContext> ctx = start_up(build_options());
     ASSERT_NE(ctx, nullptr);
     EXPECT_EQ(ctx->profile, DeviceProfile::Brick);
     EXPECT_EQ(ctx->framebuffer.width(), 1024u);
@@ -233,7 +239,7 @@ TEST_F(DeviceRoot, StartUpWithoutFramebufferUsesTheProfileSizeAndHasNoInput) {
 
 TEST_F(DeviceRoot, StartUpCreatesTheFallbackThumbnailDirectory) {
     test::StderrCapture capture;
-    std::unique_ptr<StartupContext> ctx = start_up();
+    std::unique_ptr<StartupContext> ctx = start_up(build_options());
     ASSERT_NE(ctx, nullptr);
     EXPECT_EQ(ctx->profile, DeviceProfile::Standard);
     EXPECT_EQ(ctx->framebuffer.width(), 1280u);

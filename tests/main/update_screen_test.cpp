@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "build_config.h"
 #include "main/home_screen.h"
 #include "support/scr_loop.h"
 #include "support/scr_pixels.h"
@@ -99,15 +98,15 @@ TEST_P(UpdateKeys, Act) {
     const KeyCase& c = GetParam();
     ScrLoop loop;
     loop.state.screen = Screen::Update;
-    loop.state.update_state = make_state(c.before);
-    if (c.pending) loop.state.pending_manifest = manifest();
+    loop.state.update.state = make_state(c.before);
+    if (c.pending) loop.state.update.pending_manifest = manifest();
     LoopContext ctx = loop.ctx();
     handle_update_key(ctx, c.button);
-    EXPECT_EQ(kind_of(loop.state.update_state), c.after);
+    EXPECT_EQ(kind_of(loop.state.update.state), c.after);
     EXPECT_EQ(loop.workers.calls, c.calls);
     EXPECT_EQ(loop.state.screen, c.screen);
     // No key on this panel forgets a found version.
-    EXPECT_EQ(loop.state.pending_manifest.has_value(), c.pending);
+    EXPECT_EQ(loop.state.update.pending_manifest.has_value(), c.pending);
 }
 
 using K = Kind;
@@ -140,12 +139,12 @@ TEST(UpdateKeysRun, InstallerRefusedStillShowsTheRunningOne) {
     ScrLoop loop;
     loop.workers.install_accepted = false;  // an installer is already at work
     loop.state.screen = Screen::Update;
-    loop.state.pending_manifest = manifest();
-    loop.state.update_state = UpdateAvailable{manifest()};
+    loop.state.update.pending_manifest = manifest();
+    loop.state.update.state = UpdateAvailable{manifest()};
     LoopContext ctx = loop.ctx();
     handle_update_key(ctx, Button::A);
     handle_update_key(ctx, Button::A);
-    EXPECT_TRUE(std::holds_alternative<UpdateDownloading>(loop.state.update_state));
+    EXPECT_TRUE(std::holds_alternative<UpdateDownloading>(loop.state.update.state));
     EXPECT_EQ(loop.workers.calls, std::vector<std::string>{INSTALL});
 }
 
@@ -171,8 +170,12 @@ void PrintTo(const PanelCase& c, std::ostream* os) { *os << c.name; }
 
 const std::string OFFER_LINE = "Phiên bản mới: v1.2.0 • Dung lượng: 12.3 MB";
 
+// Made-up values, so a panel that shows the build's own instead fails.
+const std::string MANIFEST_URL = "http://ota.example.test:8080/ota/qz-nuvalto.json";
+const std::string APP_VERSION_SHOWN = "9.8.7";
+
 std::vector<PanelCase> panel_cases() {
-    const std::string server = url_server_part(UPDATE_MANIFEST_URL);
+    const std::string server = "http://ota.example.test:8080";
     const std::vector<Line> offer_head = {{70, ACCENT, 15.0f, OFFER_LINE},
                                           {105, WHITE, 15.0f, "Nhật ký cập nhật:"},
                                           {130, SECONDARY, 14.0f, "Sửa lỗi phát video."}};
@@ -182,17 +185,29 @@ std::vector<PanelCase> panel_cases() {
         return lines;
     };
     return {
-        {"checking", Kind::Checking, false, UPDATE_BAND_CHECKING, "KIỂM TRA BẢN CẬP NHẬT OTA",
+        {"checking",
+         Kind::Checking,
+         false,
+         UPDATE_BAND_CHECKING,
+         "KIỂM TRA BẢN CẬP NHẬT OTA",
          {{100, ACCENT, 16.0f, "Đang kết nối máy chủ " + server + "..."},
           {135, SECONDARY, 14.0f, "Vui lòng giữ kết nối Wi-Fi ổn định."},
           {320, WHITE, 15.0f, "Bấm [B] để Quay lại"}}},
-        {"failed", Kind::Failed, false, UPDATE_BAND_FAILED, "KHÔNG THỂ KẾT NỐI MÁY CHỦ OTA",
+        {"failed",
+         Kind::Failed,
+         false,
+         UPDATE_BAND_FAILED,
+         "KHÔNG THỂ KẾT NỐI MÁY CHỦ OTA",
          {{90, ERROR_TEXT, 14.0f, "Lỗi: Failed to download update package"},
           {125, SECONDARY, 14.0f, "Vui lòng kiểm tra lại kết nối Wi-Fi trên TrimUI."},
           {320, WHITE, 15.0f, "Bấm [A] hoặc [Y] để Thử lại  •  Bấm [B] để Quay lại"}}},
-        {"up_to_date", Kind::UpToDate, false, UPDATE_BAND_CURRENT, "✅ ỨNG DỤNG ĐÃ Ở PHIÊN BẢN MỚI NHẤT",
-         {{80, GOOD_TEXT, 16.0f, std::string("Bạn đang chạy QZ-Nuvalto phiên bản v") + APP_VERSION + " tối ưu nhất."},
-          {115, SECONDARY, 13.5f, std::string("Máy chủ phân phối OTA: ") + UPDATE_MANIFEST_URL},
+        {"up_to_date",
+         Kind::UpToDate,
+         false,
+         UPDATE_BAND_CURRENT,
+         "✅ ỨNG DỤNG ĐÃ Ở PHIÊN BẢN MỚI NHẤT",
+         {{80, GOOD_TEXT, 16.0f, "Bạn đang chạy QZ-Nuvalto phiên bản v" + APP_VERSION_SHOWN + " tối ưu nhất."},
+          {115, SECONDARY, 13.5f, "Máy chủ phân phối OTA: " + MANIFEST_URL},
           {150, WHITE, 13.5f, "Toàn bộ tính năng xem Phim Lẻ, Phim Bộ & Anime đã sẵn sàng."},
           {320, ACCENT, 15.0f, "Bấm [A] hoặc [START] để Kiểm tra lại  •  Bấm [B] để Quay lại"}}},
         {"offer", Kind::Available, true, UPDATE_BAND_OFFER, "PHÁT HIỆN BẢN CẬP NHẬT OTA MỚI",
@@ -203,8 +218,7 @@ std::vector<PanelCase> panel_cases() {
         {"offer_failed", Kind::Failed, true, UPDATE_BAND_OFFER, "PHÁT HIỆN BẢN CẬP NHẬT OTA MỚI",
          offer({{280, ERROR_TEXT, 14.0f, "Lỗi: Failed to download update package"},
                 {320, WHITE, 15.0f, "[B] Bỏ qua   [Y] Thử lại"}})},
-        {"offer_downloading", Kind::Downloading, true, UPDATE_BAND_OFFER, "PHÁT HIỆN BẢN CẬP NHẬT OTA MỚI",
-         offer({})},
+        {"offer_downloading", Kind::Downloading, true, UPDATE_BAND_OFFER, "PHÁT HIỆN BẢN CẬP NHẬT OTA MỚI", offer({})},
     };
 }
 
@@ -229,8 +243,10 @@ AppState panel_state(Kind k, bool pending, OtaManifest m = manifest()) {
     AppState s;
     build_initial_shelves(s, {});
     s.screen = Screen::Update;
-    s.update_state = make_state(k);
-    if (pending) s.pending_manifest = std::move(m);
+    s.update.manifest_url = MANIFEST_URL;
+    s.update.app_version = APP_VERSION_SHOWN;
+    s.update.state = make_state(k);
+    if (pending) s.update.pending_manifest = std::move(m);
     return s;
 }
 

@@ -24,8 +24,8 @@ struct MemoryFbState {
     bool map_fails = false;
 
     int open_calls = 0;
-    int put_var_calls = 0;
-    fb_var_screeninfo put_var_value{};
+    int pan_calls = 0;
+    fb_var_screeninfo pan_value{};
     size_t mapped_len = 0;
     int unmap_calls = 0;
     size_t unmapped_len = 0;
@@ -47,9 +47,9 @@ public:
     }
     void get_var(fb_var_screeninfo& var) override { var = state_->var; }
     void get_fix(fb_fix_screeninfo& fix) override { fix = state_->fix; }
-    void put_var(const fb_var_screeninfo& var) override {
-        ++state_->put_var_calls;
-        state_->put_var_value = var;
+    void pan_display(const fb_var_screeninfo& var) override {
+        ++state_->pan_calls;
+        state_->pan_value = var;
         state_->var = var;
     }
     // Like mmap, a zero length fails.

@@ -13,7 +13,7 @@ ScrLoop::ScrLoop(uint32_t width, uint32_t height) : fb(Framebuffer::in_memory(wi
 
 LoopContext ScrLoop::ctx() {
     // No test here loads a category, so the catalog cache is never written.
-    return LoopContext{state, fb, posters, workers, input_rx, results_rx, [] { return std::string(); }};
+    return LoopContext{state, fb, posters, workers, player, input_rx, results_rx, [] { return std::string(); }};
 }
 
 }  // namespace qz::test

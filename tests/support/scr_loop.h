@@ -22,9 +22,13 @@ struct ScrFakeWorkers : Workers {
         calls.push_back("install " + m.download_url);
         return install_accepted;
     }
-    PlaybackOutcome play(Framebuffer&, const std::string& url, const std::string&, const std::string&,
-                         std::optional<int64_t>) override {
-        calls.push_back("play " + url);
+};
+
+// Records what the screens asked to play; every session ends at once.
+struct ScrFakePlayer : Player {
+    std::vector<std::string> calls;
+    PlaybackOutcome play(Framebuffer&, const PlayRequest& request) override {
+        calls.push_back("play " + request.url);
         return {};
     }
 };
@@ -39,6 +43,7 @@ struct ScrLoop {
     Framebuffer fb;
     NoPosters posters;
     ScrFakeWorkers workers;
+    ScrFakePlayer player;
     Sender<Button> input_tx;
     Receiver<Button> input_rx;
     Sender<WorkerMessage> results_tx;

@@ -10,7 +10,6 @@
 #include <thread>
 #include <variant>
 
-#include "catalog/worker_message.h"
 #include "common/channel.h"
 #include "support/upd_device.h"
 #include "update/ota_client.h"
@@ -27,14 +26,24 @@ bool is_executable(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 && (st.st_mode & S_IXUSR) != 0;
 }
 
-// The state an UpdateStatus carries, as text: "downloading" or the error.
-std::string status_of(const std::optional<WorkerMessage>& m) {
-    if (!m) return "<nothing>";
-    const auto* s = std::get_if<UpdateStatus>(&*m);
-    if (!s) return "<another message>";
-    if (std::holds_alternative<UpdateDownloading>(s->state)) return "downloading";
-    if (const auto* f = std::get_if<UpdateFailed>(&s->state)) return f->error;
+// A reported state as text: "downloading" or the error.
+std::string status_of(const std::optional<UpdateState>& s) {
+    if (!s) return "<nothing>";
+    if (std::holds_alternative<UpdateDownloading>(*s)) return "downloading";
+    if (const auto* f = std::get_if<UpdateFailed>(&*s)) return f->error;
     return "<another state>";
+}
+
+// Reports go to a channel, as the application's workers send them on.
+UpdateReport reporter(const Sender<UpdateState>& tx) {
+    return [tx](UpdateState state) { tx.send(std::move(state)); };
+}
+
+UpdateInstallOptions install_options(const std::string& url, const std::string& sha256 = {}) {
+    UpdateInstallOptions options;
+    options.download_url = url;
+    options.sha256 = sha256;
+    return options;
 }
 
 void wait_until_idle() {
@@ -59,17 +68,16 @@ protected:
 TEST_F(UpdateWorker, CheckThreadSendsOneUpdateChecked) {
     test::upd_write_file(dev_.path("srv/ota/qz-nuvalto.json"),
                          R"({"version": "1.0.1", "name": "n", "changelog": "c", "download_url": "u"})");
-    auto [tx, rx] = make_channel<WorkerMessage>();
+    auto [tx, rx] = make_channel<UpdateCheckResult>();
     testing::internal::CaptureStderr();
-    start_update_check(tx, {dev_.url("/ota/qz-nuvalto.json"), "1.0.0"});
+    start_update_check({dev_.url("/ota/qz-nuvalto.json"), "1.0.0"},
+                       [tx = tx](UpdateCheckResult result) { tx.send(std::move(result)); });
     tx.reset();  // the channel closes once the thread is done with its copy
     auto first = rx.recv_for(WAIT);
     auto second = rx.recv_for(WAIT);
     testing::internal::GetCapturedStderr();
     ASSERT_TRUE(first);
-    const auto* checked = std::get_if<UpdateChecked>(&*first);
-    ASSERT_NE(checked, nullptr);
-    const auto* manifest = std::get_if<OtaManifest>(&checked->result);
+    const auto* manifest = std::get_if<OtaManifest>(&*first);
     ASSERT_NE(manifest, nullptr);
     EXPECT_EQ(manifest->version, "1.0.1");
     EXPECT_FALSE(second);
@@ -85,9 +93,9 @@ TEST_F(UpdateWorker, SuccessfulInstallEndsWithStatus42AfterTheChmods) {
         launcher_executable = is_executable(dev_.app_dir() + "/launch.sh");
         exited.set_value(status);
     };
-    auto [tx, rx] = make_channel<WorkerMessage>();
+    auto [tx, rx] = make_channel<UpdateState>();
     testing::internal::CaptureStderr();
-    ASSERT_TRUE(start_update_install(tx, options));
+    ASSERT_TRUE(start_update_install(options, reporter(tx)));
     auto done = exited.get_future();
     ASSERT_EQ(done.wait_for(WAIT), std::future_status::ready);
     wait_until_idle();
@@ -100,9 +108,10 @@ TEST_F(UpdateWorker, SuccessfulInstallEndsWithStatus42AfterTheChmods) {
 }
 
 TEST_F(UpdateWorker, FailedInstallSendsDownloadingThenFailedAndFreesTheSlot) {
-    auto [tx, rx] = make_channel<WorkerMessage>();
+    auto [tx, rx] = make_channel<UpdateState>();
     testing::internal::CaptureStderr();
-    ASSERT_TRUE(start_update_install(tx, dev_.url("/packages/good.zip"), dev_.sha("corrupt.zip")));
+    ASSERT_TRUE(
+        start_update_install(install_options(dev_.url("/packages/good.zip"), dev_.sha("corrupt.zip")), reporter(tx)));
     auto first = rx.recv_for(WAIT);
     auto second = rx.recv_for(WAIT);
     testing::internal::GetCapturedStderr();
@@ -117,11 +126,11 @@ TEST_F(UpdateWorker, SecondInstallIsRefusedWhileOneRuns) {
     UpdateInstallOptions slow;
     slow.download_url = dev_.url("/packages/good.zip?delay=1.5");
     slow.exit_process = [&](int status) { exited.set_value(status); };
-    auto [tx, rx] = make_channel<WorkerMessage>();
+    auto [tx, rx] = make_channel<UpdateState>();
     testing::internal::CaptureStderr();
-    ASSERT_TRUE(start_update_install(tx, slow));
+    ASSERT_TRUE(start_update_install(slow, reporter(tx)));
     EXPECT_TRUE(update_install_running());
-    EXPECT_FALSE(start_update_install(tx, dev_.url("/packages/corrupt.zip")));
+    EXPECT_FALSE(start_update_install(install_options(dev_.url("/packages/corrupt.zip")), reporter(tx)));
 
     auto done = exited.get_future();
     ASSERT_EQ(done.wait_for(WAIT), std::future_status::ready);
@@ -131,7 +140,7 @@ TEST_F(UpdateWorker, SecondInstallIsRefusedWhileOneRuns) {
     EXPECT_TRUE(test::upd_exists(dev_.app_dir() + "/share/readme.txt"));
 
     // Once the slot is free, a new install is accepted.
-    EXPECT_TRUE(start_update_install(tx, dev_.url("/packages/corrupt.zip")));
+    EXPECT_TRUE(start_update_install(install_options(dev_.url("/packages/corrupt.zip")), reporter(tx)));
     EXPECT_EQ(status_of(rx.recv_for(WAIT)), "downloading");
     EXPECT_EQ(status_of(rx.recv_for(WAIT)), UPDATE_ERR_EXTRACT);
     testing::internal::GetCapturedStderr();
@@ -142,10 +151,7 @@ TEST_F(UpdateWorker, RealExitEndsTheProcessWith42) {
     GTEST_FLAG_SET(death_test_style, "fast");
     UpdateInstallOptions options;  // the default exit
     options.download_url = dev_.url("/packages/good.zip");
-    const auto install_here = [&] {
-        auto channel = make_channel<WorkerMessage>();
-        run_update_install(channel.first, options);
-    };
+    const auto install_here = [&] { run_update_install(options, [](UpdateState) {}); };
     EXPECT_EXIT(install_here(),
         ::testing::ExitedWithCode(UPDATE_EXIT_STATUS), "Update successfully applied! Restarting QZ-Nuvalto");
 }

@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -63,6 +64,16 @@ bool run_for(LoopContext& loop, std::chrono::milliseconds duration) {
     return true;
 }
 
+// Screens only: a chosen episode "plays" for no time and ends where it would
+// have resumed, so the history keeps its place and no player is started.
+class ShotPlayer final : public Player {
+public:
+    PlaybackOutcome play(Framebuffer&, const PlayRequest& request) override {
+        std::fprintf(stderr, "qz-shot: not playing %s\n", request.url.c_str());
+        return PlaybackOutcome{request.resume_secs.value_or(0), PlaybackAction::Exited, 0};
+    }
+};
+
 }  // namespace
 
 int run_catalog(const Options& o) {
@@ -72,8 +83,10 @@ int run_catalog(const Options& o) {
         return 2;
     }
     StartupOptions startup;
-    startup.urls.catalog_base = o.mode_value;
-    if (!o.update_url.empty()) startup.urls.update_manifest = o.update_url;
+    startup.config = build_app_config();
+    startup.config.catalog_base_url = o.mode_value;
+    if (!o.update_url.empty()) startup.config.update_manifest_url = o.update_url;
+    startup.player = std::make_shared<ShotPlayer>();
     startup.screen_size = ScreenSize{o.width, o.height};
     startup.external_input = true;
     std::unique_ptr<StartupContext> ctx = start_up(startup);

@@ -4,15 +4,11 @@
 #include <variant>
 #include <vector>
 
-#include "catalog/media_records.h"
-#include "update/ota_manifest.h"
+#include "catalog/catalog_fetch.h"
+#include "update/ota_client.h"
 #include "update/update_state.h"
 
 namespace qz {
-
-// Results carry either the value or an English error text for the log.
-using ItemsResult = std::variant<std::vector<MediaItem>, std::string>;
-using DetailResult = std::variant<MediaDetail, std::string>;
 
 // One shelf fetch finished; key is the shelf key of the category table.
 struct CatalogLoaded {
@@ -30,13 +26,6 @@ struct SearchFinished {
 struct DetailLoaded {
     DetailResult result;
 };
-
-// The update server has nothing newer than the running version.
-struct NoNewerVersion {
-    bool operator==(const NoNewerVersion&) const = default;
-};
-
-using UpdateCheckResult = std::variant<OtaManifest, NoNewerVersion, std::string>;
 
 struct UpdateChecked {
     UpdateCheckResult result;
