@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "../tests/support/draw_memory_fb_device.h"
+#include "../tests/support/memory_fb_device.h"
 #include "graphics/framebuffer.h"
 #include "graphics/rgba_bitmap.h"
 #include "graphics/text_renderer.h"
@@ -27,11 +27,11 @@ constexpr uint32_t W = 1280, H = 720;
 struct MappedScreen {
     MappedScreen() : memory(size_t(W) * 4 * H) {
         unsetenv("TRIMUI_SIMULATOR");
-        auto state = std::make_shared<testing_support::MemoryFbState>();
-        testing_support::describe_panel(*state, W, H, W * 4, uint32_t(memory.size()));
+        auto state = std::make_shared<test::MemoryFbState>();
+        test::describe_panel(*state, W, H, W * 4, uint32_t(memory.size()));
         state->memory = memory.data();
         fb = std::make_unique<Framebuffer>(
-            Framebuffer::open(DeviceProfile::Standard, std::make_unique<testing_support::MemoryFbDevice>(state)));
+            Framebuffer::open(DeviceProfile::Standard, std::make_unique<test::MemoryFbDevice>(state)));
     }
     std::vector<unsigned char> memory;
     std::unique_ptr<Framebuffer> fb;
