@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include "../tests/support/draw_memory_fb_device.h"
+#include "../tests/support/memory_fb_device.h"
 #include "graphics/draw.h"
 #include "graphics/framebuffer.h"
 
@@ -18,11 +18,11 @@ constexpr uint32_t W = 1280, H = 720;
 struct MappedScreen {
     explicit MappedScreen(uint32_t stride) : memory(size_t(stride) * H) {
         unsetenv("TRIMUI_SIMULATOR");
-        auto state = std::make_shared<testing_support::MemoryFbState>();
-        testing_support::describe_panel(*state, W, H, stride, uint32_t(memory.size()));
+        auto state = std::make_shared<test::MemoryFbState>();
+        test::describe_panel(*state, W, H, stride, uint32_t(memory.size()));
         state->memory = memory.data();
         fb = std::make_unique<Framebuffer>(
-            Framebuffer::open(DeviceProfile::Standard, std::make_unique<testing_support::MemoryFbDevice>(state)));
+            Framebuffer::open(DeviceProfile::Standard, std::make_unique<test::MemoryFbDevice>(state)));
     }
     std::vector<unsigned char> memory;
     std::unique_ptr<Framebuffer> fb;

@@ -10,8 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "../tests/support/draw_memory_fb_device.h"
+#include "../tests/support/memory_fb_device.h"
 #include "graphics/framebuffer.h"
+#include "graphics/palette.h"
 #include "graphics/rgba_bitmap.h"
 #include "graphics/text_renderer.h"
 #include "main/app_state.h"
@@ -27,11 +28,11 @@ constexpr uint32_t W = 1280, H = 720;
 struct MappedScreen {
     MappedScreen() : memory(size_t(W) * 4 * H) {
         unsetenv("TRIMUI_SIMULATOR");
-        auto state = std::make_shared<testing_support::MemoryFbState>();
-        testing_support::describe_panel(*state, W, H, W * 4, uint32_t(memory.size()));
+        auto state = std::make_shared<test::MemoryFbState>();
+        test::describe_panel(*state, W, H, W * 4, uint32_t(memory.size()));
         state->memory = memory.data();
         fb = std::make_unique<Framebuffer>(
-            Framebuffer::open(DeviceProfile::Standard, std::make_unique<testing_support::MemoryFbDevice>(state)));
+            Framebuffer::open(DeviceProfile::Standard, std::make_unique<test::MemoryFbDevice>(state)));
     }
     std::vector<unsigned char> memory;
     std::unique_ptr<Framebuffer> fb;
@@ -142,7 +143,7 @@ BENCHMARK(home_frame_posters_ready)->Unit(benchmark::kMicrosecond);
 void clear_and_present(benchmark::State& bench) {
     MappedScreen screen;
     if (!screen.fb->has_device()) bench.SkipWithError("device did not map");
-    Color c = HOME_BACKGROUND;
+    Color c = SCREEN_BACKGROUND;
     for (auto _ : bench) {
         screen.fb->clear(c++);
         screen.fb->present();

@@ -158,7 +158,7 @@ std::string film_button_text(const std::optional<HistoryItem>& record) {
 }
 
 void draw_detail(const AppState& state, PosterLookup& posters, TextRenderer& text) {
-    text.framebuffer().clear(DETAIL_BACKGROUND);
+    text.framebuffer().clear(SCREEN_BACKGROUND);
     draw_header(text);
     if (state.detail.media) {
         draw_poster(*state.detail.media, posters, text);

@@ -6,15 +6,12 @@
 #include <string_view>
 
 #include "catalog/media_records.h"
-#include "graphics/palette.h"
 #include "graphics/text_renderer.h"
 #include "history/history.h"
 #include "main/app_state.h"
 #include "main/poster_lookup.h"
 
 namespace qz {
-
-inline constexpr Color DETAIL_BACKGROUND = SCREEN_BACKGROUND;
 
 // The description as the synopsis shows it: paragraph tags dropped, line-break
 // tags turned into line feeds (word breaks once wrapped). Other markup stays.

@@ -250,14 +250,14 @@ void draw_footer(TextRenderer& text) {
 
 void draw_home(const AppState& state, PosterLookup& posters, TextRenderer& text) {
     Framebuffer& fb = text.framebuffer();
-    fb.clear(HOME_BACKGROUND);
+    fb.clear(SCREEN_BACKGROUND);
     const auto h = static_cast<int32_t>(fb.height());
     for (size_t i = 0; i < state.home.shelves.size(); ++i) {
         int64_t y64 = (static_cast<int64_t>(i) - static_cast<int64_t>(state.home.selected_shelf)) * ROW_STEP;
         if (!(y64 + 228 < h - 44 && y64 > -292)) continue;
         draw_shelf_row(state, i, posters, text, static_cast<int32_t>(y64));
     }
-    fill_rect(fb, 0, 0, static_cast<int32_t>(fb.width()), 224, HOME_BACKGROUND);
+    fill_rect(fb, 0, 0, static_cast<int32_t>(fb.width()), 224, SCREEN_BACKGROUND);
     draw_hero(state, posters, text);
     draw_top_bar(state, text);
     draw_footer(text);

@@ -1,13 +1,10 @@
 #pragma once
 
-#include "graphics/palette.h"
 #include "graphics/text_renderer.h"
 #include "main/app_state.h"
 #include "main/poster_lookup.h"
 
 namespace qz {
-
-inline constexpr Color HOME_BACKGROUND = SCREEN_BACKGROUND;
 
 // Draws the home screen from the state; changes nothing but pixels.
 void draw_home(const AppState& state, PosterLookup& posters, TextRenderer& text);

@@ -1,6 +1,8 @@
 #include "catalog/catalog_cache.h"
+#include "support/files.h"
+#include "support/stderr_capture.h"
+#include "support/temp_dir.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -8,15 +10,15 @@
 
 #include <filesystem>
 
-#include "support/cat_temp_dir.h"
 
 namespace qz {
 namespace {
 
 namespace fs = std::filesystem;
-using test::cat_read_file;
-using test::cat_write_file;
-using test::CatTempDir;
+using test::read_file;
+using test::write_file;
+using test::stderr_of;
+using test::TempDir;
 
 MediaItem item(const std::string& id, std::optional<std::string> year = std::nullopt) {
     MediaItem m;
@@ -25,21 +27,6 @@ MediaItem item(const std::string& id, std::optional<std::string> year = std::nul
     m.slug = "s" + id;
     if (year) m.year = RawJson{*year};
     return m;
-}
-
-// Everything written to stderr while fn runs.
-template <class Fn>
-std::string stderr_of(Fn fn) {
-    CatTempDir dir;
-    std::string file = dir.file("stderr");
-    int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    int saved = ::dup(2);
-    ::dup2(fd, 2);
-    fn();
-    ::dup2(saved, 2);
-    ::close(saved);
-    ::close(fd);
-    return cat_read_file(file);
 }
 
 TEST(CatalogCacheWrite, ExactCompactBytes) {
@@ -66,15 +53,15 @@ TEST(CatalogCacheWrite, ExactCompactBytes) {
 }
 
 TEST(CatalogCacheWrite, RoundTripKeepsYearsAsReceived) {
-    CatTempDir dir;
-    std::string path = dir.file("catalog_cache.json");
+    TempDir dir;
+    std::string path = (dir / "catalog_cache.json");
     CatalogMap cache{{"phim-le",
                       {item("a", "2023"), item("b", "2023.0"), item("c", "\"  2021\""), item("d", "{\"y\":[1]}"),
                        item("e", "-5"), item("f")}},
                      {"hoat-hinh", {}}};
     ASSERT_TRUE(save_catalog_cache(path, cache));
     EXPECT_TRUE(load_catalog_cache(path) == cache);
-    EXPECT_FALSE(fs::exists(dir.file("catalog_cache.tmp")));
+    EXPECT_FALSE(fs::exists(dir / "catalog_cache.tmp"));
 }
 
 TEST(CatalogCacheWrite, TempPathReplacesTheExtension) {
@@ -84,19 +71,19 @@ TEST(CatalogCacheWrite, TempPathReplacesTheExtension) {
 }
 
 TEST(CatalogCacheWrite, StaleTempFileIsReplaced) {
-    CatTempDir dir;
-    std::string path = dir.file("catalog_cache.json");
-    cat_write_file(dir.file("catalog_cache.tmp"), std::string(100000, 'x'));
+    TempDir dir;
+    std::string path = (dir / "catalog_cache.json");
+    write_file(dir / "catalog_cache.tmp", std::string(100000, 'x'));
     CatalogMap cache{{"trending", {item("1")}}};
     ASSERT_TRUE(save_catalog_cache(path, cache));
-    EXPECT_EQ(cat_read_file(path), serialize_catalog_cache(cache));
-    EXPECT_FALSE(fs::exists(dir.file("catalog_cache.tmp")));
+    EXPECT_EQ(read_file(path), serialize_catalog_cache(cache));
+    EXPECT_FALSE(fs::exists(dir / "catalog_cache.tmp"));
 }
 
 // A write that cannot complete must leave the previous cache as it was.
 struct FailCase {
     const char* name;
-    void (*arrange)(const CatTempDir&);
+    void (*arrange)(const TempDir&);
 };
 
 void PrintTo(const FailCase& c, std::ostream* os) { *os << c.name; }
@@ -104,14 +91,14 @@ void PrintTo(const FailCase& c, std::ostream* os) { *os << c.name; }
 class CatalogCacheWriteFailure : public ::testing::TestWithParam<FailCase> {};
 
 TEST_P(CatalogCacheWriteFailure, OldFileUntouched) {
-    CatTempDir dir;
-    std::string path = dir.file("catalog_cache.json");
+    TempDir dir;
+    std::string path = (dir / "catalog_cache.json");
     const std::string old_text = "{\"phim-le\":[]}";
-    cat_write_file(path, old_text);
+    write_file(path, old_text);
     GetParam().arrange(dir);
     CatalogMap cache{{"phim-le", {item("new")}}};
     std::string err = stderr_of([&] { EXPECT_FALSE(save_catalog_cache(path, cache)); });
-    EXPECT_EQ(cat_read_file(path), old_text);
+    EXPECT_EQ(read_file(path), old_text);
     EXPECT_EQ(err, "");
 }
 
@@ -119,18 +106,18 @@ INSTANTIATE_TEST_SUITE_P(
     Failures, CatalogCacheWriteFailure,
     ::testing::Values(
         // The temporary file cannot be created.
-        FailCase{"TempIsADirectory", [](const CatTempDir& d) { fs::create_directory(d.file("catalog_cache.tmp")); }},
+        FailCase{"TempIsADirectory", [](const TempDir& d) { fs::create_directory(d / "catalog_cache.tmp"); }},
         // A dangling link in a folder that does not exist.
         FailCase{"TempLinksNowhere",
-                 [](const CatTempDir& d) { fs::create_symlink(d.file("no/such/dir"), d.file("catalog_cache.tmp")); }}),
+                 [](const TempDir& d) { fs::create_symlink(d / "no/such/dir", d / "catalog_cache.tmp"); }}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(CatalogCacheWriteFault, WriteCutShortLikeAFullDisk) {
     // A file size limit makes the write stop part-way, as a full card would.
-    CatTempDir dir;
-    std::string path = dir.file("catalog_cache.json");
+    TempDir dir;
+    std::string path = (dir / "catalog_cache.json");
     const std::string old_text = "{\"phim-le\":[]}";
-    cat_write_file(path, old_text);
+    write_file(path, old_text);
     CatalogMap cache;
     for (int i = 0; i < 2000; ++i) cache["phim-le"].push_back(item(std::to_string(i)));
     auto old_handler = ::signal(SIGXFSZ, SIG_IGN);
@@ -143,22 +130,22 @@ TEST(CatalogCacheWriteFault, WriteCutShortLikeAFullDisk) {
     ::setrlimit(RLIMIT_FSIZE, &old_limit);
     ::signal(SIGXFSZ, old_handler);
     EXPECT_FALSE(saved);
-    EXPECT_EQ(cat_read_file(path), old_text);
-    EXPECT_FALSE(fs::exists(dir.file("catalog_cache.tmp")));
+    EXPECT_EQ(read_file(path), old_text);
+    EXPECT_FALSE(fs::exists(dir / "catalog_cache.tmp"));
 }
 
 TEST(CatalogCacheWriteFault, TargetThatCannotBeReplaced) {
-    CatTempDir dir;
-    std::string path = dir.file("catalog_cache.json");
+    TempDir dir;
+    std::string path = (dir / "catalog_cache.json");
     fs::create_directories(path + "/occupied");
     EXPECT_FALSE(save_catalog_cache(path, {{"phim-le", {item("1")}}}));
     EXPECT_TRUE(fs::is_directory(path + "/occupied"));
-    EXPECT_FALSE(fs::exists(dir.file("catalog_cache.tmp")));
+    EXPECT_FALSE(fs::exists(dir / "catalog_cache.tmp"));
 }
 
 TEST(CatalogCacheWriteFault, MissingDirectory) {
-    CatTempDir dir;
-    EXPECT_FALSE(save_catalog_cache(dir.file("gone/catalog_cache.json"), {}));
+    TempDir dir;
+    EXPECT_FALSE(save_catalog_cache(dir / "gone/catalog_cache.json", {}));
 }
 
 struct LoadCase {
@@ -171,9 +158,9 @@ void PrintTo(const LoadCase& c, std::ostream* os) { *os << c.name; }
 class CatalogCacheLoadFallback : public ::testing::TestWithParam<LoadCase> {};
 
 TEST_P(CatalogCacheLoadFallback, EmptyMapAndNothingLogged) {
-    CatTempDir dir;
-    std::string path = dir.file("catalog_cache.json");
-    cat_write_file(path, GetParam().content);
+    TempDir dir;
+    std::string path = (dir / "catalog_cache.json");
+    write_file(path, GetParam().content);
     CatalogMap loaded{{"x", {}}};
     std::string err = stderr_of([&] { loaded = load_catalog_cache(path); });
     EXPECT_TRUE(loaded.empty());
@@ -191,24 +178,24 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(CatalogCacheLoad, MissingFileOrDirectoryGivesEmptyMap) {
-    CatTempDir dir;
-    EXPECT_TRUE(load_catalog_cache(dir.file("catalog_cache.json")).empty());
-    EXPECT_TRUE(load_catalog_cache(dir.path().string()).empty());
+    TempDir dir;
+    EXPECT_TRUE(load_catalog_cache(dir / "catalog_cache.json").empty());
+    EXPECT_TRUE(load_catalog_cache(dir.path()).empty());
 }
 
 TEST(CatalogCacheLoad, LackingAKeyKeepsTheOthers) {
-    CatTempDir dir;
-    std::string path = dir.file("catalog_cache.json");
-    cat_write_file(path,
-                   "{\"phim-le\":[{\"id\":\"1\",\"title\":\"T1\",\"slug\":\"s1\",\"year\":2020}],\"trending\":[],"
-                   "\"phim-bo\":[{\"id\":\"2\",\"title\":\"T2\",\"slug\":\"s2\",\"extra\":true}]}");
+    TempDir dir;
+    std::string path = (dir / "catalog_cache.json");
+    write_file(path,
+               "{\"phim-le\":[{\"id\":\"1\",\"title\":\"T1\",\"slug\":\"s1\",\"year\":2020}],\"trending\":[],"
+               "\"phim-bo\":[{\"id\":\"2\",\"title\":\"T2\",\"slug\":\"s2\",\"extra\":true}]}");
     CatalogMap expected{{"phim-le", {item("1", "2020")}}, {"phim-bo", {item("2")}}, {"trending", {}}};
     EXPECT_TRUE(load_catalog_cache(path) == expected);
 }
 
 TEST(StoreShelf, SortsReplacesTheKeyAndRewritesTheWholeMap) {
-    CatTempDir dir;
-    std::string path = dir.file("catalog_cache.json");
+    TempDir dir;
+    std::string path = (dir / "catalog_cache.json");
     CatalogMap cache{{"phim-le", {item("old")}}, {"phim-bo", {item("kept", "1999")}}};
     const auto& shelf =
         store_shelf(cache, "phim-le", {item("a", "2020"), item("b", "\"2024\""), item("c"), item("d", "2024")}, path);
@@ -221,13 +208,13 @@ TEST(StoreShelf, SortsReplacesTheKeyAndRewritesTheWholeMap) {
 }
 
 TEST(StoreShelf, CorruptFileIsReplacedByAValidOne) {
-    CatTempDir dir;
-    std::string path = dir.file("catalog_cache.json");
-    cat_write_file(path, "{\"phim-le\":[{");
+    TempDir dir;
+    std::string path = (dir / "catalog_cache.json");
+    write_file(path, "{\"phim-le\":[{");
     CatalogMap cache = load_catalog_cache(path);
     ASSERT_TRUE(cache.empty());
     store_shelf(cache, "trending", {}, path);
-    EXPECT_EQ(cat_read_file(path), "{\"trending\":[]}");
+    EXPECT_EQ(read_file(path), "{\"trending\":[]}");
 }
 
 }  // namespace

@@ -1,7 +1,6 @@
 // ctest-labels: threads
 #include "catalog/catalog_fetch.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -14,32 +13,20 @@
 
 #include "main/app_workers.h"
 #include "process/curl_args.h"
-#include "support/cat_server.h"
-#include "support/cat_temp_dir.h"
+#include "support/env_guard.h"
+#include "support/files.h"
+#include "support/loopback_server.h"
+#include "support/stderr_capture.h"
+#include "support/temp_dir.h"
 
 namespace qz {
 namespace {
 
 using namespace std::chrono_literals;
-using test::CatCatalogServer;
-using test::CatEnvGuard;
-using test::CatTempDir;
-
-// Everything written to stderr while fn runs (worker threads log before they
-// send, so their lines are in once their messages have arrived).
-template <class Fn>
-std::string stderr_of(Fn fn) {
-    CatTempDir dir;
-    std::string file = dir.file("stderr");
-    int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    int saved = ::dup(2);
-    ::dup2(fd, 2);
-    fn();
-    ::dup2(saved, 2);
-    ::close(saved);
-    ::close(fd);
-    return test::cat_read_file(file);
-}
+using test::CatalogServer;
+using test::EnvGuard;
+using test::stderr_of;
+using test::TempDir;
 
 std::vector<std::string> ids(const std::vector<MediaItem>& items) {
     std::vector<std::string> out;
@@ -49,11 +36,8 @@ std::vector<std::string> ids(const std::vector<MediaItem>& items) {
 
 class CatalogFetch : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { server_ = new CatCatalogServer(); }
-    static void TearDownTestSuite() {
-        delete server_;
-        server_ = nullptr;
-    }
+    static void SetUpTestSuite() { server_ = std::make_unique<CatalogServer>(); }
+    static void TearDownTestSuite() { server_.reset(); }
     void SetUp() override {
         ASSERT_TRUE(server_->running()) << server_->error();
         ASSERT_TRUE(server_->reset());
@@ -100,12 +84,12 @@ protected:
 
     nlohmann::json requests() { return nlohmann::json::parse(server_->requests_json()); }
 
-    static CatCatalogServer* server_;
+    static std::unique_ptr<CatalogServer> server_;
     Sender<WorkerMessage> tx_;
     Receiver<WorkerMessage> rx_;
 };
 
-CatCatalogServer* CatalogFetch::server_ = nullptr;
+std::unique_ptr<CatalogServer> CatalogFetch::server_;
 
 TEST_F(CatalogFetch, AllShelvesInOneMessageEach) {
     std::map<std::string, ItemsResult> shelves;
@@ -214,7 +198,7 @@ TEST_P(CatalogFetchFailure, ErrorTexts) {
     const auto& c = GetParam();
     std::string url = base();
     if (c.mode == "refused") {
-        url = "http://127.0.0.1:" + std::to_string(test::cat_closed_port());
+        url = "http://127.0.0.1:" + std::to_string(test::closed_port());
     } else {
         ASSERT_TRUE(server_->set_mode(c.mode));
     }
@@ -269,19 +253,19 @@ class FakeCurl {
 public:
     // script is the body of a shell script named curl.
     explicit FakeCurl(const std::string& script)
-        : path_guard_("PATH", dir_.path().string() + ":" + std::string(std::getenv("PATH"))) {
-        test::cat_write_file(dir_.file("curl"), "#!/bin/sh\n" + script, true);
+        : path_guard_("PATH", test::path_with_prefix(dir_.path())) {
+        test::write_script(dir_ / "curl", script);
     }
-    std::string file(const std::string& name) const { return dir_.file(name); }
+    std::string file(const std::string& name) const { return dir_ / name; }
 
 private:
-    CatTempDir dir_;
-    CatEnvGuard path_guard_;
+    TempDir dir_;
+    EnvGuard path_guard_;
 };
 
 TEST_F(CatalogFetch, ServerThatNeverAnswersEndsAtCurlsTimeLimit) {
     // The real limit is 12 s; the wrapper shortens it so the suite stays fast.
-    std::string real = test::cat_find_in_path("curl");
+    std::string real = test::find_in_path("curl");
     ASSERT_FALSE(real.empty());
     ASSERT_TRUE(server_->set_mode("mode=hang"));
     FakeCurl wrapper("exec '" + real + "' \"$@\" --max-time 0.5\n");
@@ -293,8 +277,8 @@ TEST_F(CatalogFetch, ServerThatNeverAnswersEndsAtCurlsTimeLimit) {
 }
 
 TEST_F(CatalogFetch, CurlMissingFromPath) {
-    CatTempDir empty;
-    CatEnvGuard path("PATH", empty.path().string());
+    TempDir empty;
+    EnvGuard path("PATH", empty.path());
     std::string want = "Curl execution error: No such file or directory";
     for (const auto& [key, r] : all_shelves(base())) {
         ASSERT_TRUE(std::holds_alternative<std::string>(r));
@@ -321,7 +305,7 @@ TEST_F(CatalogFetch, OnlyHttpUrlsReachCurl) {
     EXPECT_TRUE(std::holds_alternative<std::vector<MediaItem>>(d.result));
     std::string expected;
     for (const auto& a : curl_args_catalog("http://qz.invalid/api/videos/search?q=x")) expected += a + "\n";
-    EXPECT_EQ(test::cat_read_file(recorder.file("calls")), expected);
+    EXPECT_EQ(test::read_file(recorder.file("calls")), expected);
 }
 
 TEST_F(CatalogFetch, ClosedResultsChannelIsHarmless) {
@@ -340,11 +324,11 @@ namespace qz {
 namespace {
 
 TEST(DemoCatalog, ServesEveryShelfDetailsAndPosters) {
-    CatTempDir dir;
-    std::string port_file = dir.file("port");
-    CatCatalogServer demo({"--data", std::string(QZ_SOURCE_DIR) + "/tools/fixtures/demo", "--port-file", port_file});
+    TempDir dir;
+    std::string port_file = (dir / "port");
+    CatalogServer demo({"--data", std::string(QZ_SOURCE_DIR) + "/tools/fixtures/demo", "--port-file", port_file});
     ASSERT_TRUE(demo.running()) << demo.error();
-    EXPECT_EQ(test::cat_read_file(port_file), std::to_string(demo.port()) + "\n");
+    EXPECT_EQ(test::read_file(port_file), std::to_string(demo.port()) + "\n");
 
     auto [tx, rx] = make_channel<WorkerMessage>();
     AppConfig config = build_app_config();

@@ -11,37 +11,22 @@
 #include <string>
 #include <vector>
 
-#include "support/draw_memory_fb_device.h"
+#include "support/env_guard.h"
+#include "support/temp_dir.h"
+#include "support/memory_fb_device.h"
 
 namespace qz {
 namespace {
 
-using testing_support::describe_panel;
-using testing_support::MemoryFbDevice;
-using testing_support::MemoryFbState;
+using test::describe_panel;
+using test::EnvGuard;
+using test::MemoryFbDevice;
+using test::MemoryFbState;
 
 constexpr unsigned char UNTOUCHED = 0xab;
 const std::string NOTICE_FORCED =
     "[Framebuffer] Notice: Could not open /dev/fb0 (Forced simulator mode). Initializing Desktop Simulator mode.\n";
 const std::string EMULATOR_WARNING = "[Framebuffer] Warning: mmap /dev/fb0 failed. Running in emulator mode.\n";
-
-// Restores an environment variable when the test ends.
-class EnvGuard {
-public:
-    explicit EnvGuard(const char* name) : name_(name) {
-        if (const char* v = std::getenv(name)) old_ = v;
-    }
-    ~EnvGuard() {
-        if (old_) setenv(name_, old_->c_str(), 1);
-        else unsetenv(name_);
-    }
-    void set(const char* value) { setenv(name_, value, 1); }
-    void unset() { unsetenv(name_); }
-
-private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
 
 // Device memory followed by a guard region, all preset to UNTOUCHED.
 struct DeviceMemory {
@@ -343,11 +328,9 @@ class DeviceRoot : public FramebufferTest {
 protected:
     void SetUp() override {
         FramebufferTest::SetUp();
-        root_ = std::filesystem::temp_directory_path() / ("qz_fb_test_" + std::to_string(::getpid()));
         std::filesystem::create_directories(root_ / "dev");
         device_root_.set(root_.c_str());
     }
-    void TearDown() override { std::filesystem::remove_all(root_); }
 
     std::string open_real(std::optional<Framebuffer>& out) {
         testing::internal::CaptureStderr();
@@ -355,7 +338,8 @@ protected:
         return testing::internal::GetCapturedStderr();
     }
 
-    std::filesystem::path root_;
+    test::TempDir temp_;
+    const std::filesystem::path root_{temp_.path()};
     EnvGuard device_root_{"QZ_DEVICE_ROOT"};
 };
 

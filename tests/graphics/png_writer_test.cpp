@@ -13,6 +13,8 @@
 #define STBI_ONLY_PNG
 #include <stb_image.h>
 
+#include "support/temp_dir.h"
+
 namespace qz {
 namespace {
 
@@ -34,12 +36,8 @@ Decoded read_back(const fs::path& path) {
 
 class PngWriterTest : public testing::Test {
 protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() / ("qz_png_test_" + std::to_string(::getpid()));
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-    fs::path dir_;
+    test::TempDir temp_;
+    const fs::path dir_{temp_.path()};
 };
 
 struct LayoutCase {

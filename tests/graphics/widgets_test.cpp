@@ -6,7 +6,7 @@
 #include <limits>
 
 #include "graphics/draw.h"
-#include "support/scr_pixels.h"
+#include "support/pixel_probe.h"
 
 namespace qz {
 namespace {
@@ -24,7 +24,7 @@ TEST(Dimming, ScalesEveryChannelDownAndMakesPixelsOpaque) {
         Framebuffer fb = Framebuffer::in_memory(3, 2);
         fb.clear(c.in);
         dim_behind_overlay(fb, c.keep);
-        EXPECT_TRUE(test::scr_region_is(fb, 0, 0, 3, 2, c.out)) << std::hex << c.in << " keep " << std::dec << c.keep;
+        EXPECT_TRUE(test::region_is(fb, 0, 0, 3, 2, c.out)) << std::hex << c.in << " keep " << std::dec << c.keep;
     }
     // Every channel value, each channel on its own, against the plain formula.
     for (uint32_t keep : {0u, 1u, 47u, 79u, 254u, 255u}) {

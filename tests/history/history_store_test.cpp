@@ -8,15 +8,16 @@
 #include <string>
 #include <vector>
 
-#include "support/upd_files.h"
+#include "support/files.h"
+#include "support/temp_dir.h"
 
 namespace qz {
 namespace {
 
-using test::upd_exists;
-using test::upd_read_file;
-using test::upd_write_file;
-using test::UpdTempDir;
+using test::path_exists;
+using test::read_file;
+using test::write_file;
+using test::TempDir;
 
 constexpr uint64_t NOW = 1700000000;
 
@@ -56,7 +57,7 @@ class StoredPosition : public ::testing::TestWithParam<PositionCase> {};
 
 TEST_P(StoredPosition, IsNormalisedWhenRecorded) {
     const auto& c = GetParam();
-    UpdTempDir dir;
+    TempDir dir;
     const std::string path = dir / "history.json";
     testing::internal::CaptureStderr();
     record(path, "m1", c.position, c.duration);
@@ -79,7 +80,7 @@ INSTANTIATE_TEST_SUITE_P(History, StoredPosition,
                                            PositionCase{0, 0, 0}));
 
 TEST(History, RecordingStoresEveryFieldAsPassed) {
-    UpdTempDir dir;
+    TempDir dir;
     const std::string path = dir / "history.json";
     record_progress(path, {" id ", "Phim \"A\"", "", "Server 2", 4294967295u, "Tập 7", "http://x/7.m3u8", 42, 3600},
                     1234);
@@ -90,7 +91,7 @@ TEST(History, RecordingStoresEveryFieldAsPassed) {
 }
 
 TEST(History, RecordingATitleAgainMovesItToTheFront) {
-    UpdTempDir dir;
+    TempDir dir;
     const std::string path = dir / "history.json";
     record(path, "a");
     record(path, "b");
@@ -103,7 +104,7 @@ TEST(History, RecordingATitleAgainMovesItToTheFront) {
 }
 
 TEST(History, WallClockRecordingStampsTheCurrentTime) {
-    UpdTempDir dir;
+    TempDir dir;
     const std::string path = dir / "history.json";
     const auto secs = [] {
         return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::seconds>(
@@ -120,7 +121,7 @@ TEST(History, WallClockRecordingStampsTheCurrentTime) {
 }
 
 TEST(History, IdsAreComparedUntrimmed) {
-    UpdTempDir dir;
+    TempDir dir;
     const std::string path = dir / "history.json";
     record(path, "a");
     record(path, " a");
@@ -128,7 +129,7 @@ TEST(History, IdsAreComparedUntrimmed) {
 }
 
 TEST(History, TheThirtyFirstTitleDropsTheOldest) {
-    UpdTempDir dir;
+    TempDir dir;
     const std::string path = dir / "history.json";
     for (int i = 1; i <= 31; ++i) record(path, "t" + std::to_string(i));
     auto items = load_history(path);
@@ -155,14 +156,14 @@ class BlankRecording : public ::testing::TestWithParam<BlankCase> {};
 
 TEST_P(BlankRecording, WritesAndLogsNothing) {
     const auto& c = GetParam();
-    UpdTempDir dir;
+    TempDir dir;
     const std::string path = dir / "history.json";
     record(path, "kept");
-    const std::string before = upd_read_file(path);
+    const std::string before = read_file(path);
     testing::internal::CaptureStderr();
     record_progress(path, {c.movie_id, "T", "", "S", 1, "E", c.play_url, 5, 100}, NOW);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
-    EXPECT_EQ(upd_read_file(path), before);
+    EXPECT_EQ(read_file(path), before);
 }
 
 INSTANTIATE_TEST_SUITE_P(History, BlankRecording,
@@ -182,9 +183,9 @@ void PrintTo(const BadFileCase& c, std::ostream* os) { *os << c.name; }
 class UnreadableHistory : public ::testing::TestWithParam<BadFileCase> {};
 
 TEST_P(UnreadableHistory, ReadsAsEmpty) {
-    UpdTempDir dir;
+    TempDir dir;
     const std::string path = dir / "history.json";
-    upd_write_file(path, GetParam().bytes);
+    write_file(path, GetParam().bytes);
     EXPECT_TRUE(load_history(path).empty());
 }
 
@@ -214,24 +215,24 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(History, ValidFileWithExtraKeysAndNegativeValuesReads) {
-    UpdTempDir dir;
+    TempDir dir;
     const std::string path = dir / "history.json";
-    upd_write_file(path,
-                   " [ {\"extra\": {\"x\": [1, 2.5]}, \"movie_id\":\"m\",\"movie_title\":\"t\",\"poster_url\":\"\","
-                   "\"server_name\":\"s\",\"episode_number\":4294967295,\"episode_title\":\"e\",\"play_url\":\"u\","
-                   "\"last_pos_secs\":-7,\"duration_secs\":-1,\"updated_at\":18446744073709551615} ] \n");
+    write_file(path,
+               " [ {\"extra\": {\"x\": [1, 2.5]}, \"movie_id\":\"m\",\"movie_title\":\"t\",\"poster_url\":\"\","
+               "\"server_name\":\"s\",\"episode_number\":4294967295,\"episode_title\":\"e\",\"play_url\":\"u\","
+               "\"last_pos_secs\":-7,\"duration_secs\":-1,\"updated_at\":18446744073709551615} ] \n");
     auto items = load_history(path);
     ASSERT_EQ(items.size(), 1u);
     EXPECT_EQ(items[0], (HistoryItem{"m", "t", "", "s", 4294967295u, "e", "u", -7, -1, 18446744073709551615ull}));
 }
 
 TEST(History, MissingFileReadsAsEmpty) {
-    UpdTempDir dir;
+    TempDir dir;
     EXPECT_TRUE(load_history(dir / "history.json").empty());
 }
 
 TEST(History, FileBytesOfTwoEntries) {
-    UpdTempDir dir;
+    TempDir dir;
     const std::string path = dir / "history.json";
     record_progress(path, {"old", "Cũ", "", "Server 1", 1, "Tập 1", "http://a", 1700, 1720}, 100);
     record_progress(path, {"new", "Say \"hi\"\\\n\x01", "http://p.png", "S2", 12, "E", "http://b", -5, -1}, 200);
@@ -262,22 +263,22 @@ TEST(History, FileBytesOfTwoEntries) {
         "    \"updated_at\": 100\n"
         "  }\n"
         "]";
-    EXPECT_EQ(upd_read_file(path), expected);
-    EXPECT_FALSE(upd_exists(dir / "history.tmp"));
+    EXPECT_EQ(read_file(path), expected);
+    EXPECT_FALSE(path_exists(dir / "history.tmp"));
 }
 
 TEST(History, UnreadableFileIsKeptBeforeTheFirstOverwrite) {
-    UpdTempDir dir;
+    TempDir dir;
     const std::string path = dir / "history.json";
     const std::string damaged = "[" + entry_json() + ", {\"movie_id\": \"half";
-    upd_write_file(path, damaged);
-    upd_write_file(dir / "history.json.bad", "an older damaged file");
+    write_file(path, damaged);
+    write_file(dir / "history.json.bad", "an older damaged file");
 
     testing::internal::CaptureStderr();
     record(path, "new");
     const std::string log = testing::internal::GetCapturedStderr();
 
-    EXPECT_EQ(upd_read_file(dir / "history.json.bad"), damaged);
+    EXPECT_EQ(read_file(dir / "history.json.bad"), damaged);
     EXPECT_EQ(ids_of(load_history(path)), (std::vector<std::string>{"new"}));
     EXPECT_EQ(log.find("[History] Unreadable history kept as " + dir / "history.json.bad" + "\n"), 0u) << log;
 
@@ -285,45 +286,45 @@ TEST(History, UnreadableFileIsKeptBeforeTheFirstOverwrite) {
     testing::internal::CaptureStderr();
     record(path, "newer");
     EXPECT_EQ(testing::internal::GetCapturedStderr().find("Unreadable"), std::string::npos);
-    EXPECT_EQ(upd_read_file(dir / "history.json.bad"), damaged);
+    EXPECT_EQ(read_file(dir / "history.json.bad"), damaged);
     EXPECT_EQ(ids_of(load_history(path)), (std::vector<std::string>{"newer", "new"}));
 }
 
 TEST(History, ReadableOrMissingFileIsNotKept) {
-    UpdTempDir dir;
+    TempDir dir;
     const std::string path = dir / "history.json";
     record(path, "a");  // no file before
-    upd_write_file(path, "[]");
+    write_file(path, "[]");
     record(path, "b");  // a valid, empty list
-    EXPECT_FALSE(upd_exists(dir / "history.json.bad"));
+    EXPECT_FALSE(path_exists(dir / "history.json.bad"));
     EXPECT_EQ(ids_of(load_history(path)), (std::vector<std::string>{"b"}));
 }
 
 TEST(History, FailedWriteLeavesTheOldFileAndStillLogs) {
-    UpdTempDir dir;
+    TempDir dir;
     const std::string path = dir / "history.json";
     record(path, "a");
-    const std::string before = upd_read_file(path);
+    const std::string before = read_file(path);
     // A directory where the temporary file belongs makes the write fail.
     std::filesystem::create_directory(dir / "history.tmp");
     testing::internal::CaptureStderr();
     record(path, "b");
     EXPECT_NE(testing::internal::GetCapturedStderr().find("Recorded progress for 'Title b'"), std::string::npos);
-    EXPECT_EQ(upd_read_file(path), before);
+    EXPECT_EQ(read_file(path), before);
 }
 
 TEST(History, FailedWriteNeverMovesAnUnreadableFileAside) {
-    UpdTempDir dir;
+    TempDir dir;
     const std::string path = dir / "history.json";
-    upd_write_file(path, "garbage");
+    write_file(path, "garbage");
     std::filesystem::create_directory(dir / "history.tmp");
     record(path, "b");
-    EXPECT_EQ(upd_read_file(path), "garbage");
-    EXPECT_FALSE(upd_exists(dir / "history.json.bad"));
+    EXPECT_EQ(read_file(path), "garbage");
+    EXPECT_FALSE(path_exists(dir / "history.json.bad"));
 }
 
 TEST(History, MissingDirectoryIsSilent) {
-    UpdTempDir dir;
+    TempDir dir;
     const std::string path = dir / "no/such/dir/history.json";
     testing::internal::CaptureStderr();
     record(path, "a");
@@ -333,11 +334,11 @@ TEST(History, MissingDirectoryIsSilent) {
 }
 
 TEST(History, TemporaryPathReplacesTheExtension) {
-    UpdTempDir dir;
+    TempDir dir;
     const std::string path = dir / "data.json";
     std::filesystem::create_directory(dir / "data.tmp");  // blocks exactly that name
     record(path, "a");
-    EXPECT_FALSE(upd_exists(path));
+    EXPECT_FALSE(path_exists(path));
 }
 
 }  // namespace

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "input/input_thread.h"
-#include "support/bb_fifo.h"
+#include "support/evdev_fifo.h"
 
 namespace qz {
 namespace {

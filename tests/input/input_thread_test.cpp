@@ -8,9 +8,9 @@
 
 #include "common/channel.h"
 #include "input/input_thread.h"
-#include "support/bb_fifo.h"
-#include "support/bb_fs.h"
-#include "support/bb_stderr.h"
+#include "support/evdev_fifo.h"
+#include "support/stderr_capture.h"
+#include "support/temp_dir.h"
 
 namespace qz {
 namespace {

@@ -17,10 +17,11 @@
 #include <vector>
 
 #include "build_config.h"
-#include "support/bb_child.h"
-#include "support/bb_fifo.h"
-#include "support/bb_fs.h"
-#include "support/home_loopback.h"
+#include "support/child.h"
+#include "support/evdev_fifo.h"
+#include "support/files.h"
+#include "support/loopback_server.h"
+#include "support/temp_dir.h"
 
 namespace qz {
 namespace {
@@ -106,9 +107,7 @@ protected:
         test::write_file(dir_ / "data/home.json", TRENDING);
         test::write_file(dir_ / "root/dev/fb0", "");
         test::make_dirs(dir_ / "work");
-        for (int i = 0; i < 4; ++i) {
-            fifos_[i] = std::make_unique<test::EventFifo>(dir_ / ("root/dev/input/event" + std::to_string(i)));
-        }
+        fifos_ = test::make_app_event_fifos(dir_ / "root");
     }
 
     std::vector<std::string> serve(std::vector<std::string> extra = {}) {
@@ -120,16 +119,7 @@ protected:
     // Starts with a stale B waiting in every node and returns once the
     // program's initial flush took them; later presses reach the loop.
     void start() {
-        for (auto& f : fifos_) f->write_event(KEY, BTN_SOUTH, 1);
-        test::ChildOptions options;
-        options.program = test::program_path();
-        options.env["QZ_DEVICE_ROOT"] = dir_ / "root";
-        options.cwd = dir_ / "work";
-        options.stderr_file = dir_ / "stderr.txt";
-        child_ = std::make_unique<test::Child>(options);
-        for (auto& f : fifos_) ASSERT_TRUE(f->wait_drained()) << f->path() << "\n" << child_->stderr_text();
-        std::this_thread::sleep_for(SETTLE);
-        ASSERT_TRUE(child_->running()) << "a press made before start-up was acted on\n" << child_->stderr_text();
+        ASSERT_TRUE(test::start_past_flush(child_, test::options_under_root(test::program_path(), dir_.path()), fifos_));
     }
 
     void press_b_and_expect_clean_exit() {
@@ -143,7 +133,7 @@ protected:
     std::string fetch_line(const std::string& path) const { return FETCH + CATALOG_BASE_URL + path + "\n"; }
 
     test::TempDir dir_;
-    std::unique_ptr<test::EventFifo> fifos_[4];
+    test::AppEventFifos fifos_;
     std::unique_ptr<test::Child> child_;
 };
 
@@ -160,8 +150,8 @@ class FetchAndCache : public CatalogProgram, public ::testing::WithParamInterfac
 TEST_P(FetchAndCache, FetchesEveryShelfWritesTheCompactCacheAndExitsOnB) {
     const PlaceCase& c = GetParam();
     if (c.app_dir) test::make_dirs(dir_ / APP_DIR);
-    test::HomeLoopbackCatalog catalog(CATALOG_BASE_URL, serve());
-    HOME_REQUIRE_LOOPBACK(catalog);
+    const auto catalog = test::fixed_port_catalog(CATALOG_BASE_URL, serve());
+    REQUIRE_FIXED_PORT_SERVER(*catalog);
     ASSERT_NO_FATAL_FAILURE(start());
 
     const std::string cache_path = dir_ / c.cache_at;
@@ -200,7 +190,7 @@ TEST_P(FetchAndCache, FetchesEveryShelfWritesTheCompactCacheAndExitsOnB) {
     EXPECT_EQ(test::count_of(err, FETCH), 4u) << err;
     EXPECT_EQ(err.find("[Error]"), std::string::npos) << err;
 
-    const std::string seen = catalog.server().requests_json();
+    const std::string seen = catalog->server().get("/__requests");
     for (const std::string& path : SHELF_PATHS) {
         EXPECT_EQ(test::count_of(seen, "\"path\": \"" + path + "\""), 1u) << seen;
     }
@@ -231,9 +221,9 @@ TEST_P(CorruptCache, OnlyASuccessfulShelfReplacesIt) {
     const CorruptCase& c = GetParam();
     const std::string cache_path = dir_ / (std::string(APP_DIR) + "/catalog_cache.json");
     test::write_file(cache_path, CORRUPT_CACHE);
-    test::HomeLoopbackCatalog catalog(CATALOG_BASE_URL,
-                                      serve({"--mode", "status", "--status", "500", "--path", c.spoiled}));
-    HOME_REQUIRE_LOOPBACK(catalog);
+    const auto catalog =
+        test::fixed_port_catalog(CATALOG_BASE_URL, serve({"--mode", "status", "--status", "500", "--path", c.spoiled}));
+    REQUIRE_FIXED_PORT_SERVER(*catalog);
     ASSERT_NO_FATAL_FAILURE(start());
 
     const std::string failure = "[Error] Shelf '";

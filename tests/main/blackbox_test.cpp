@@ -11,9 +11,10 @@
 #include <thread>
 #include <vector>
 
-#include "support/bb_child.h"
-#include "support/bb_fifo.h"
-#include "support/bb_fs.h"
+#include "support/child.h"
+#include "support/evdev_fifo.h"
+#include "support/files.h"
+#include "support/temp_dir.h"
 
 namespace qz {
 namespace {
@@ -39,33 +40,26 @@ class Program : public ::testing::Test {
 protected:
     std::string root() const { return dir_ / "root"; }
     void add_framebuffer_file() { test::write_file(dir_ / "root/dev/fb0", ""); }
-    void add_event_fifos() {
-        for (int i = 0; i < 4; ++i) {
-            fifos_[i] = std::make_unique<test::EventFifo>(dir_ / ("root/dev/input/event" + std::to_string(i)));
-        }
-    }
-    void start(std::vector<std::string> args = {}, std::map<std::string, std::optional<std::string>> env = {}) {
+    void add_event_fifos() { fifos_ = test::make_app_event_fifos(root()); }
+    test::ChildOptions child_options(std::vector<std::string> args,
+                                     std::map<std::string, std::optional<std::string>> env) {
         test::make_dirs(dir_ / "root");
         test::make_dirs(dir_ / "work");
-        test::ChildOptions options;
-        options.program = test::program_path();
+        test::ChildOptions options = test::options_under_root(test::program_path(), dir_.path());
         options.args = std::move(args);
+        env.insert_or_assign("QZ_DEVICE_ROOT", root());
         options.env = std::move(env);
-        options.env["QZ_DEVICE_ROOT"] = root();
-        options.cwd = dir_ / "work";
-        options.stderr_file = dir_ / "stderr.txt";
         options.stack_limit = stack_limit_;
-        child_ = std::make_unique<test::Child>(options);
+        return options;
+    }
+    void start(std::vector<std::string> args = {}, std::map<std::string, std::optional<std::string>> env = {}) {
+        child_ = std::make_unique<test::Child>(child_options(std::move(args), std::move(env)));
     }
     // Starts with a stale B press waiting in every node and returns once the
     // program's initial flush took them all; from then on writes are read by
     // the polling loop.
     void start_and_pass_flush(std::vector<std::string> args = {}) {
-        for (auto& f : fifos_) f->write_event(KEY, 304, 1);
-        start(std::move(args));
-        for (auto& f : fifos_) ASSERT_TRUE(f->wait_drained()) << f->path() << "\n" << child_->stderr_text();
-        std::this_thread::sleep_for(SETTLE);
-        ASSERT_TRUE(child_->running()) << "a press made before start-up was acted on\n" << child_->stderr_text();
+        ASSERT_TRUE(test::start_past_flush(child_, child_options(std::move(args), {}), fifos_));
     }
     void expect_clean_exit() {
         std::optional<int> status = child_->wait_exit();
@@ -77,7 +71,7 @@ protected:
     }
 
     test::TempDir dir_;
-    std::unique_ptr<test::EventFifo> fifos_[4];
+    test::AppEventFifos fifos_;
     std::optional<unsigned long long> stack_limit_;
     std::unique_ptr<test::Child> child_;
 };

@@ -10,19 +10,22 @@
 
 #include "graphics/draw.h"
 #include "graphics/widgets.h"
+#include "support/pixel_probe.h"
+#include "support/screen_colors.h"
 
 namespace qz {
 namespace {
 
-constexpr Color BG = 0xff0e0a1a;
-constexpr Color BAR = 0xff160f2c;
-constexpr Color ACCENT = 0xffa855f7;
+using test::region_is;
+using test::text_at;
+using test::text_width;
+
+using namespace test::screen_colors;
+
+constexpr Color BG = BACKGROUND;
 constexpr Color PANEL = 0xff1d1438;
 constexpr Color SELECTION = 0xff6a38b3;
 constexpr Color RESUME_FILL = 0xff241544;
-constexpr Color WHITE = 0xffffffff;
-constexpr Color SECONDARY = 0xff94a3b8;
-constexpr Color HIGHLIGHT = 0xfffbbf24;
 constexpr Color POSTER_PIXEL = 0xff20c0e0;
 
 // Hands out a solid image for the URLs it knows and remembers every request.
@@ -104,45 +107,6 @@ Framebuffer render(uint32_t w, uint32_t h, const AppState& state, PosterLookup& 
 Framebuffer render(uint32_t w, uint32_t h, const AppState& state) {
     FakePosters none;
     return render(w, h, state, none);
-}
-
-// The text, drawn alone over a plain background, must appear pixel for pixel
-// in the screen: position, colour, size and wording all show in the glyphs.
-testing::AssertionResult text_at(const Framebuffer& fb, const std::string& s, int32_t x, int32_t y, Color color,
-                                 float size, Color background) {
-    Framebuffer ref = Framebuffer::in_memory(fb.width(), fb.height());
-    ref.clear(background);
-    TextRenderer(ref).draw_text(s, x, y, color, size);
-    size_t glyph_pixels = 0;
-    for (uint32_t py = 0; py < fb.height(); ++py) {
-        for (uint32_t px = 0; px < fb.width(); ++px) {
-            if (ref.at(px, py) == background) continue;
-            ++glyph_pixels;
-            if (fb.at(px, py) != ref.at(px, py)) {
-                return testing::AssertionFailure() << "\"" << s << "\" differs at (" << px << ", " << py << "): got "
-                                                   << std::hex << fb.at(px, py) << ", want " << ref.at(px, py);
-            }
-        }
-    }
-    if (glyph_pixels == 0) return testing::AssertionFailure() << "\"" << s << "\" draws nothing on screen";
-    return testing::AssertionSuccess();
-}
-
-testing::AssertionResult region_is(const Framebuffer& fb, int32_t x, int32_t y, int32_t w, int32_t h, Color color) {
-    for (int32_t py = y; py < y + h; ++py) {
-        for (int32_t px = x; px < x + w; ++px) {
-            if (fb.at(uint32_t(px), uint32_t(py)) != color) {
-                return testing::AssertionFailure() << "pixel (" << px << ", " << py << ") is " << std::hex
-                                                   << fb.at(uint32_t(px), uint32_t(py)) << ", want " << color;
-            }
-        }
-    }
-    return testing::AssertionSuccess();
-}
-
-int32_t width_of(const std::string& s, float size) {
-    Framebuffer scratch = Framebuffer::in_memory(1, 1);
-    return TextRenderer(scratch).text_width(s, size);
 }
 
 // ---------------------------------------------------------------- pure texts
@@ -420,7 +384,7 @@ TEST(DetailSynopsis, TagsRemovedAndBreakOnlySeparatesWords) {
     // One line, exactly as if the words had been separated by a space.
     const std::string line = "Câu một. Câu hai.";
     EXPECT_TRUE(text_at(fb, line, 248, 158, SECONDARY, 13.0f, BG));
-    const int32_t end = 248 + width_of(line, 13.0f);
+    const int32_t end = 248 + text_width(line, 13.0f);
     EXPECT_TRUE(region_is(fb, end + 1, 155, 688 - end, 25, BG)) << "nothing after the second sentence";
     EXPECT_TRUE(region_is(fb, 248, 180, 440, 140, BG)) << "no second line";
 }
@@ -535,7 +499,7 @@ TEST(DetailResume, RecordAtZeroShowsBoxButNoSuffix) {
     const std::string label = "Tập 4: Phần 4";
     const int32_t row_top = 108 + 32 * 3;
     EXPECT_TRUE(text_at(fb, label, 728, row_top + 6, WHITE, 13.0f, SELECTION));
-    const int32_t end = 728 + width_of(label, 13.0f);
+    const int32_t end = 728 + text_width(label, 13.0f);
     EXPECT_TRUE(region_is(fb, end + 1, row_top + 2, 1230 - end, 24, SELECTION)) << "no watched suffix";
 }
 

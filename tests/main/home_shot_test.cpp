@@ -12,35 +12,27 @@
 #include <vector>
 
 #include "graphics/framebuffer.h"
-#include "support/bb_child.h"
-#include "support/bb_fs.h"
-#include "support/cat_server.h"
-#include "support/scr_pixels.h"
-
-// An independent decoder for reading the screenshots back.
-#define STB_IMAGE_STATIC
-#define STB_IMAGE_IMPLEMENTATION
-#define STBI_ONLY_PNG
-#include <stb_image.h>
+#include "support/child.h"
+#include "support/files.h"
+#include "support/loopback_server.h"
+#include "support/pixel_probe.h"
+#include "support/screen_colors.h"
+#include "support/temp_dir.h"
 
 namespace qz {
 namespace {
 
-using test::scr_region_is;
-using test::scr_text_at;
-using test::scr_text_width;
+using test::region_is;
+using test::text_at;
+using test::text_width;
 
-constexpr Color BACKGROUND = 0xff0e0a1a;
-constexpr Color BAR = 0xff160f2c;
-constexpr Color ACCENT = 0xffa855f7;
+using namespace test::screen_colors;
+
 constexpr Color FOOTER_LINE = 0xff2d1f5e;
 constexpr Color HERO_FILL = 0xff17102d;
 constexpr Color HERO_OUTLINE = 0xff2f2154;
 constexpr Color PLACEHOLDER = 0xff191133;
 constexpr Color NO_POSTER = 0xff150e2a;
-constexpr Color WHITE = 0xffffffff;
-constexpr Color SECONDARY = 0xff94a3b8;
-constexpr Color HIGHLIGHT = 0xfffbbf24;
 constexpr int32_t CARD_TOP = 260;  // of the top row
 
 const char* const APP_DIR = "root/mnt/SDCARD/Apps/qz-nuvalto";
@@ -59,29 +51,7 @@ Color mix(Color c, Color d) {
     return out;
 }
 
-struct Profile {
-    const char* name;
-    uint32_t width;
-    uint32_t height;
-};
-const Profile PROFILES[] = {{"Standard", 1280, 720}, {"Brick", 1024, 768}};
-void PrintTo(const Profile& p, std::ostream* os) { *os << p.name; }
-
-// A frame read back from the PNG that qz-shot wrote; rows and columns as drawn.
-std::unique_ptr<Framebuffer> read_png(const std::string& path) {
-    int w = 0, h = 0, channels = 0;
-    stbi_uc* data = stbi_load(path.c_str(), &w, &h, &channels, 4);
-    if (data == nullptr) return nullptr;
-    auto fb = std::make_unique<Framebuffer>(Framebuffer::in_memory(uint32_t(w), uint32_t(h)));
-    for (int y = 0; y < h; ++y) {
-        for (int x = 0; x < w; ++x) {
-            const stbi_uc* p = data + (size_t(y) * size_t(w) + size_t(x)) * 4;
-            fb->at(uint32_t(x), uint32_t(y)) = 0xff000000u | uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | p[2];
-        }
-    }
-    stbi_image_free(data);
-    return fb;
-}
+using Profile = test::ScreenProfile;
 
 class HomeShot : public ::testing::Test {
 protected:
@@ -93,32 +63,19 @@ protected:
     // Runs qz-shot against the catalog at url under a temporary device root
     // and reads the frame back.
     void shot(const Profile& p, const std::string& url, const std::string& script) {
-        const std::string program = std::string(QZ_BINARY_DIR) + "/qz-shot";
-        ASSERT_TRUE(test::path_exists(program)) << program << " is missing: build the qz-shot target";
-        test::ChildOptions options;
-        options.program = program;
-        options.args = {"--catalog", url, "--size", std::to_string(p.width) + "x" + std::to_string(p.height),
-                        "--script", script, "--out", dir_ / "shot.png"};
-        options.env["QZ_DEVICE_ROOT"] = dir_ / "root";
-        options.cwd = dir_ / "work";
-        options.stderr_file = dir_ / "stderr.txt";
-        test::Child child(options);
-        ASSERT_EQ(child.wait_exit(std::chrono::seconds(60)), 0) << child.stderr_text();
-        fb_ = read_png(dir_ / "shot.png");
-        ASSERT_NE(fb_, nullptr) << stbi_failure_reason();
-        ASSERT_EQ(fb_->width(), p.width);
-        ASSERT_EQ(fb_->height(), p.height);
-        std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        for (char& ch : name) {
-            if (ch == '/') ch = '_';
-        }
-        test::scr_maybe_write_png(*fb_, "home_" + name);
+        test::ShotRequest request;
+        request.catalog_url = url;
+        request.width = p.width;
+        request.height = p.height;
+        request.script = script;
+        ASSERT_TRUE(run_.run(request));
+        fb_ = run_.frame("final");
     }
 
     // A server that reads every request and never answers: what the cache and
     // the history put on screen stays there for the whole run.
     std::string silent_catalog() {
-        hang_ = std::make_unique<test::CatCatalogServer>(std::vector<std::string>{"--mode", "hang"});
+        hang_ = std::make_unique<test::CatalogServer>(std::vector<std::string>{"--mode", "hang"});
         EXPECT_TRUE(hang_->running()) << hang_->error();
         return hang_->base_url();
     }
@@ -130,58 +87,59 @@ protected:
     // What every home frame has, whatever the shelves hold.
     void expect_frame(const std::string& pill_text) {
         const Framebuffer& f = fb();
-        EXPECT_TRUE(scr_region_is(f, 0, 0, w(), 10, BAR)) << "top bar above its content";
-        EXPECT_TRUE(scr_region_is(f, 0, 42, w(), 8, BAR)) << "top bar below its content";
-        EXPECT_TRUE(scr_region_is(f, 0, 50, w(), 2, ACCENT)) << "accent line under the top bar";
-        EXPECT_TRUE(scr_region_is(f, 0, 52, w(), 4, BACKGROUND));
-        EXPECT_TRUE(scr_region_is(f, 0, 56, 20, 168, BACKGROUND)) << "left of the hero panel";
-        EXPECT_TRUE(scr_region_is(f, 0, 214, w(), 16, BACKGROUND)) << "between the hero panel and the rows";
+        EXPECT_TRUE(region_is(f, 0, 0, w(), 10, BAR)) << "top bar above its content";
+        EXPECT_TRUE(region_is(f, 0, 42, w(), 8, BAR)) << "top bar below its content";
+        EXPECT_TRUE(region_is(f, 0, 50, w(), 2, ACCENT)) << "accent line under the top bar";
+        EXPECT_TRUE(region_is(f, 0, 52, w(), 4, BACKGROUND));
+        EXPECT_TRUE(region_is(f, 0, 56, 20, 168, BACKGROUND)) << "left of the hero panel";
+        EXPECT_TRUE(region_is(f, 0, 214, w(), 16, BACKGROUND)) << "between the hero panel and the rows";
 
-        const int32_t tw = scr_text_width(pill_text, 12.0f);
+        const int32_t tw = text_width(pill_text, 12.0f);
         const int32_t px = (w() - tw - 24) / 2;
-        EXPECT_TRUE(scr_text_at(f, "QZ-NUVALTO", 60, 15, WHITE, 20.0f, BAR));
-        EXPECT_TRUE(scr_text_at(f, pill_text, px + 12, 18, WHITE, 12.0f, 0xff281a4e));
-        EXPECT_TRUE(scr_region_is(f, px + 2, 22, 8, 8, 0xff281a4e)) << "row pill";
-        EXPECT_TRUE(scr_text_at(f, "[L1]", px - 34, 19, SECONDARY, 12.0f, BAR));
-        EXPECT_TRUE(scr_text_at(f, "[R1]", px + tw + 32, 19, SECONDARY, 12.0f, BAR));
-        EXPECT_TRUE(scr_text_at(f, "[SELECT] TÌM KIẾM", w() - 150, 19, WHITE, 11.5f, 0xff2a1c50));
+        EXPECT_TRUE(text_at(f, "QZ-NUVALTO", 60, 15, WHITE, 20.0f, BAR));
+        EXPECT_TRUE(text_at(f, pill_text, px + 12, 18, WHITE, 12.0f, 0xff281a4e));
+        EXPECT_TRUE(region_is(f, px + 2, 22, 8, 8, 0xff281a4e)) << "row pill";
+        EXPECT_TRUE(text_at(f, "[L1]", px - 34, 19, SECONDARY, 12.0f, BAR));
+        EXPECT_TRUE(text_at(f, "[R1]", px + tw + 32, 19, SECONDARY, 12.0f, BAR));
+        EXPECT_TRUE(text_at(f, "[SELECT] TÌM KIẾM", w() - 150, 19, WHITE, 11.5f, 0xff2a1c50));
 
-        EXPECT_TRUE(scr_region_is(f, 20, 56, w() - 40, 1, HERO_OUTLINE)) << "hero top edge";
-        EXPECT_TRUE(scr_region_is(f, 20, 213, w() - 40, 1, HERO_OUTLINE)) << "hero bottom edge";
-        EXPECT_TRUE(scr_region_is(f, 20, 56, 1, 158, HERO_OUTLINE)) << "hero left edge";
-        EXPECT_TRUE(scr_region_is(f, w() - 21, 56, 1, 158, HERO_OUTLINE)) << "hero right edge";
+        EXPECT_TRUE(region_is(f, 20, 56, w() - 40, 1, HERO_OUTLINE)) << "hero top edge";
+        EXPECT_TRUE(region_is(f, 20, 213, w() - 40, 1, HERO_OUTLINE)) << "hero bottom edge";
+        EXPECT_TRUE(region_is(f, 20, 56, 1, 158, HERO_OUTLINE)) << "hero left edge";
+        EXPECT_TRUE(region_is(f, w() - 21, 56, 1, 158, HERO_OUTLINE)) << "hero right edge";
 
-        EXPECT_TRUE(scr_region_is(f, 0, h() - 42, w(), 1, FOOTER_LINE)) << "footer line";
-        EXPECT_TRUE(scr_region_is(f, 0, h() - 41, w(), 10, BAR)) << "footer above its text";
-        EXPECT_TRUE(scr_region_is(f, 0, h() - 6, w(), 6, BAR)) << "footer below its text";
-        EXPECT_TRUE(scr_text_at(f, FOOTER, 24, h() - 27, WHITE, 13.5f, BAR));
+        EXPECT_TRUE(region_is(f, 0, h() - 42, w(), 1, FOOTER_LINE)) << "footer line";
+        EXPECT_TRUE(region_is(f, 0, h() - 41, w(), 10, BAR)) << "footer above its text";
+        EXPECT_TRUE(region_is(f, 0, h() - 6, w(), 6, BAR)) << "footer below its text";
+        EXPECT_TRUE(text_at(f, FOOTER, 24, h() - 27, WHITE, 13.5f, BAR));
     }
 
     void expect_focused_row_title(const std::string& title, size_t count) {
-        EXPECT_TRUE(scr_region_is(fb(), 24, 233, 4, 14, ACCENT)) << "bar before the focused title";
+        EXPECT_TRUE(region_is(fb(), 24, 233, 4, 14, ACCENT)) << "bar before the focused title";
         // Cards and the focus ring, drawn later, cover the lowest glyph rows.
-        EXPECT_TRUE(scr_text_at(fb(), title, 36, 246, WHITE, 15.0f, BACKGROUND, CARD_TOP - 3));
-        EXPECT_TRUE(scr_text_at(fb(), "(" + std::to_string(count) + " phim)", 36 + scr_text_width(title, 15.0f) + 8,
-                                246, SECONDARY, 12.0f, BACKGROUND, CARD_TOP - 3));
+        EXPECT_TRUE(text_at(fb(), title, 36, 246, WHITE, 15.0f, BACKGROUND, CARD_TOP - 3));
+        EXPECT_TRUE(text_at(fb(), "(" + std::to_string(count) + " phim)", 36 + text_width(title, 15.0f) + 8,
+                            246, SECONDARY, 12.0f, BACKGROUND, CARD_TOP - 3));
     }
 
     // The focused card's frame: two accent rings outside a white one.
     void expect_focus_ring(int32_t x, int32_t top) {
         const Framebuffer& f = fb();
-        EXPECT_TRUE(scr_region_is(f, x - 3, top - 3, 174, 2, ACCENT)) << "outer ring, top";
-        EXPECT_TRUE(scr_region_is(f, x - 3, top + 241, 174, 2, ACCENT)) << "outer ring, bottom";
-        EXPECT_TRUE(scr_region_is(f, x - 3, top - 3, 2, 246, ACCENT)) << "outer ring, left";
-        EXPECT_TRUE(scr_region_is(f, x + 169, top - 3, 2, 246, ACCENT)) << "outer ring, right";
-        EXPECT_TRUE(scr_region_is(f, x - 1, top - 1, 170, 1, WHITE)) << "inner ring, top";
-        EXPECT_TRUE(scr_region_is(f, x - 1, top + 240, 170, 1, WHITE)) << "inner ring, bottom";
-        EXPECT_TRUE(scr_region_is(f, x - 1, top - 1, 1, 242, WHITE)) << "inner ring, left";
-        EXPECT_TRUE(scr_region_is(f, x + 168, top - 1, 1, 242, WHITE)) << "inner ring, right";
+        EXPECT_TRUE(region_is(f, x - 3, top - 3, 174, 2, ACCENT)) << "outer ring, top";
+        EXPECT_TRUE(region_is(f, x - 3, top + 241, 174, 2, ACCENT)) << "outer ring, bottom";
+        EXPECT_TRUE(region_is(f, x - 3, top - 3, 2, 246, ACCENT)) << "outer ring, left";
+        EXPECT_TRUE(region_is(f, x + 169, top - 3, 2, 246, ACCENT)) << "outer ring, right";
+        EXPECT_TRUE(region_is(f, x - 1, top - 1, 170, 1, WHITE)) << "inner ring, top";
+        EXPECT_TRUE(region_is(f, x - 1, top + 240, 170, 1, WHITE)) << "inner ring, bottom";
+        EXPECT_TRUE(region_is(f, x - 1, top - 1, 1, 242, WHITE)) << "inner ring, left";
+        EXPECT_TRUE(region_is(f, x + 168, top - 1, 1, 242, WHITE)) << "inner ring, right";
     }
 
     test::TempDir dir_;
-    std::unique_ptr<test::CatCatalogServer> hang_;
-    std::unique_ptr<test::CatCatalogServer> server_;
-    std::unique_ptr<Framebuffer> fb_;
+    std::unique_ptr<test::CatalogServer> hang_;
+    std::unique_ptr<test::CatalogServer> server_;
+    test::ShotRun run_{dir_ / "root", dir_ / "work"};
+    const Framebuffer* fb_ = nullptr;
 };
 
 // ---------------------------------------------------------------------------
@@ -214,13 +172,13 @@ TEST_P(EmptyShelves, ShowFourPlaceholderCardsPerVisibleRow) {
             url = silent_catalog();
             break;
         case Source::ClosedPort:
-            url = "http://127.0.0.1:" + std::to_string(test::cat_closed_port());
+            url = "http://127.0.0.1:" + std::to_string(test::closed_port());
             break;
         case Source::EmptyAnswers:
             for (const char* name : {"home-phim-le", "home-phim-bo", "home-hoat-hinh", "home"}) {
                 test::write_file(dir_ / ("data/" + std::string(name) + ".json"), "[]");
             }
-            server_ = std::make_unique<test::CatCatalogServer>(std::vector<std::string>{"--data", dir_ / "data"});
+            server_ = std::make_unique<test::CatalogServer>(std::vector<std::string>{"--data", dir_ / "data"});
             ASSERT_TRUE(server_->running()) << server_->error();
             url = server_->base_url();
             break;
@@ -230,29 +188,29 @@ TEST_P(EmptyShelves, ShowFourPlaceholderCardsPerVisibleRow) {
 
     expect_frame("HÀNG 1/4 • PHIM LẺ MỚI NHẤT");
     // No focused card: the hero panel greets instead and has no poster area.
-    EXPECT_TRUE(scr_text_at(f, "QZ-NUVALTO • Rạp Phim & Hoạt Hình Full HD", 38, 96, WHITE, 20.0f, HERO_FILL));
-    EXPECT_TRUE(scr_text_at(f, "Sử dụng D-Pad để duyệt qua các danh mục phim.", 38, 136, SECONDARY, 14.0f,
-                            HERO_FILL));
-    EXPECT_TRUE(scr_region_is(f, w() - 300, 70, 260, 130, HERO_FILL)) << "poster area drawn without a card";
+    EXPECT_TRUE(text_at(f, "QZ-NUVALTO • Rạp Phim & Hoạt Hình Full HD", 38, 96, WHITE, 20.0f, HERO_FILL));
+    EXPECT_TRUE(text_at(f, "Sử dụng D-Pad để duyệt qua các danh mục phim.", 38, 136, SECONDARY, 14.0f,
+                        HERO_FILL));
+    EXPECT_TRUE(region_is(f, w() - 300, 70, 260, 130, HERO_FILL)) << "poster area drawn without a card";
 
     expect_focused_row_title("PHIM LẺ MỚI NHẤT", 0);
-    EXPECT_TRUE(scr_text_at(f, "PHIM BỘ HOT NHẤT", 24, 534, SECONDARY, 14.0f, BACKGROUND, CARD_TOP + 288));
+    EXPECT_TRUE(text_at(f, "PHIM BỘ HOT NHẤT", 24, 534, SECONDARY, 14.0f, BACKGROUND, CARD_TOP + 288));
     for (int32_t k = 0; k < 4; ++k) {
         const int32_t x = 24 + k * 184;
         for (int32_t y : {0, 288}) {
             SCOPED_TRACE("placeholder " + std::to_string(k) + " of the row at " + std::to_string(y));
-            EXPECT_TRUE(scr_region_is(f, x + 8, y + CARD_TOP + 2, 152, 100, PLACEHOLDER));
-            EXPECT_TRUE(scr_text_at(f, c.text, x + c.text_dx, y + 380, SECONDARY, 13.0f, PLACEHOLDER, h() - 42));
+            EXPECT_TRUE(region_is(f, x + 8, y + CARD_TOP + 2, 152, 100, PLACEHOLDER));
+            EXPECT_TRUE(text_at(f, c.text, x + c.text_dx, y + 380, SECONDARY, 13.0f, PLACEHOLDER, h() - 42));
         }
-        EXPECT_TRUE(scr_region_is(f, x + 168, CARD_TOP, 16, 240, BACKGROUND)) << "gap after placeholder " << k;
+        EXPECT_TRUE(region_is(f, x + 168, CARD_TOP, 16, 240, BACKGROUND)) << "gap after placeholder " << k;
     }
-    EXPECT_TRUE(scr_region_is(f, 24 + 3 * 184 + 168, 230, w() - 744, h() - 42 - 230, BACKGROUND))
+    EXPECT_TRUE(region_is(f, 24 + 3 * 184 + 168, 230, w() - 744, h() - 42 - 230, BACKGROUND))
         << "right of the fourth placeholder";
-    EXPECT_TRUE(scr_region_is(f, 0, 500, w(), 20, BACKGROUND)) << "between the rows";
+    EXPECT_TRUE(region_is(f, 0, 500, w(), 20, BACKGROUND)) << "between the rows";
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, EmptyShelves, ::testing::Combine(::testing::ValuesIn(PROFILES),
-                                                                  ::testing::ValuesIn(EMPTY_CASES)),
+INSTANTIATE_TEST_SUITE_P(Cases, EmptyShelves, ::testing::Combine(::testing::ValuesIn(test::SCREEN_PROFILES),
+                                                                 ::testing::ValuesIn(EMPTY_CASES)),
                          [](const auto& info) {
                              return std::string(std::get<0>(info.param).name) + "_" + std::get<1>(info.param).name;
                          });
@@ -308,51 +266,51 @@ TEST_P(WatchHistory, ContinueWatchingRowComesFirstAndFillsTheHero) {
     // The row title has 31 characters: the pill shows 20 of them.
     expect_frame("HÀNG 1/5 • ▶ TIẾP TỤC XEM (ĐÃ X...");
     expect_focused_row_title("▶ TIẾP TỤC XEM (ĐÃ XEM GẦN ĐÂY)", 2);
-    EXPECT_TRUE(scr_text_at(f, "PHIM LẺ MỚI NHẤT", 24, 534, SECONDARY, 14.0f, BACKGROUND, CARD_TOP + 288)) << "second row";
+    EXPECT_TRUE(text_at(f, "PHIM LẺ MỚI NHẤT", 24, 534, SECONDARY, 14.0f, BACKGROUND, CARD_TOP + 288)) << "second row";
 
     // Hero: the focused record, its episode (title blank-trimmed equals
     // "Tập 3": the short form), 125 of 3600 seconds.
-    EXPECT_TRUE(scr_text_at(f, "TIẾP TỤC XEM (ĐÃ XEM GẦN ĐÂY)", 38, 70, HIGHLIGHT, 12.0f, HERO_FILL));
-    EXPECT_TRUE(scr_text_at(f, "Hành Trình Dài Của Những Người...", 38, 92, WHITE, 21.0f, HERO_FILL));
-    EXPECT_TRUE(scr_text_at(f, "Tập 3 • Server VIP", 38, 124, ACCENT, 14.0f, HERO_FILL));
-    EXPECT_TRUE(scr_text_at(f, "Đã xem 02:05/60 phút  •  [A] Phát tiếp ngay đoạn dừng", 38, 168, HIGHLIGHT, 12.5f,
-                            HERO_FILL));
+    EXPECT_TRUE(text_at(f, "TIẾP TỤC XEM (ĐÃ XEM GẦN ĐÂY)", 38, 70, HIGHLIGHT, 12.0f, HERO_FILL));
+    EXPECT_TRUE(text_at(f, "Hành Trình Dài Của Những Người...", 38, 92, WHITE, 21.0f, HERO_FILL));
+    EXPECT_TRUE(text_at(f, "Tập 3 • Server VIP", 38, 124, ACCENT, 14.0f, HERO_FILL));
+    EXPECT_TRUE(text_at(f, "Đã xem 02:05/60 phút  •  [A] Phát tiếp ngay đoạn dừng", 38, 168, HIGHLIGHT, 12.5f,
+                        HERO_FILL));
     // The fill is 11 pixels wide; its rounded ends leave out its first and
     // last column on the middle rows.
     const Color track = mix(0x80333333, HERO_FILL);
-    EXPECT_TRUE(scr_region_is(f, 39, 152, 9, 2, ACCENT)) << "11 of 320 pixels watched";
-    EXPECT_TRUE(scr_region_is(f, 48, 151, 300, 4, track)) << "rest of the track";
-    EXPECT_TRUE(scr_region_is(f, w() - 280, 72, 60, 126, 0xff100a22)) << "poster stand-in";
-    EXPECT_TRUE(scr_text_at(f, "NUVALTO HD", w() - 208, 127, 0xff4a3b7a, 14.0f, 0xff100a22));
+    EXPECT_TRUE(region_is(f, 39, 152, 9, 2, ACCENT)) << "11 of 320 pixels watched";
+    EXPECT_TRUE(region_is(f, 48, 151, 300, 4, track)) << "rest of the track";
+    EXPECT_TRUE(region_is(f, w() - 280, 72, 60, 126, 0xff100a22)) << "poster stand-in";
+    EXPECT_TRUE(text_at(f, "NUVALTO HD", w() - 208, 127, 0xff4a3b7a, 14.0f, 0xff100a22));
 
     // Cards: the first is focused, the second is not.
     expect_focus_ring(24, CARD_TOP);
-    EXPECT_TRUE(scr_region_is(f, 195, CARD_TOP + 10, 13, 233, BACKGROUND)) << "ring around an unfocused card";
+    EXPECT_TRUE(region_is(f, 195, CARD_TOP + 10, 13, 233, BACKGROUND)) << "ring around an unfocused card";
     const Color badge = mix(0xd0a855f7, NO_POSTER);
-    const int32_t tap3 = scr_text_width("Tập 3", 11.0f);
-    EXPECT_TRUE(scr_region_is(f, 24 + 6, CARD_TOP + 10, 6, 12, badge)) << "episode badge, left padding";
-    EXPECT_TRUE(scr_region_is(f, 24 + 12 + tap3 + 1, CARD_TOP + 10, 4, 12, badge)) << "episode badge, right padding";
+    const int32_t tap3 = text_width("Tập 3", 11.0f);
+    EXPECT_TRUE(region_is(f, 24 + 6, CARD_TOP + 10, 6, 12, badge)) << "episode badge, left padding";
+    EXPECT_TRUE(region_is(f, 24 + 12 + tap3 + 1, CARD_TOP + 10, 4, 12, badge)) << "episode badge, right padding";
     EXPECT_EQ(f.at(uint32_t(24 + 6 + tap3 + 12), uint32_t(CARD_TOP + 16)), NO_POSTER) << "badge too wide";
-    EXPECT_TRUE(scr_text_at(f, "Tập 3", 24 + 12, CARD_TOP + 9, WHITE, 11.0f, badge));
-    EXPECT_TRUE(scr_text_at(f, "NUVALTO", 24 + 56, CARD_TOP + 114, 0xff4a3b7a, 12.5f, NO_POSTER));
-    EXPECT_TRUE(scr_region_is(f, 24 + 9, CARD_TOP + 235, 3, 2, ACCENT)) << "5 of 152 pixels watched";
+    EXPECT_TRUE(text_at(f, "Tập 3", 24 + 12, CARD_TOP + 9, WHITE, 11.0f, badge));
+    EXPECT_TRUE(text_at(f, "NUVALTO", 24 + 56, CARD_TOP + 114, 0xff4a3b7a, 12.5f, NO_POSTER));
+    EXPECT_TRUE(region_is(f, 24 + 9, CARD_TOP + 235, 3, 2, ACCENT)) << "5 of 152 pixels watched";
     EXPECT_NE(f.at(24 + 12, CARD_TOP + 235), ACCENT) << "wider than 5 pixels";
     EXPECT_NE(f.at(208 + 9, CARD_TOP + 235), ACCENT) << "progress drawn without a duration";
-    EXPECT_TRUE(scr_text_at(f, "Tập 12", 208 + 12, CARD_TOP + 9, WHITE, 11.0f, badge));
+    EXPECT_TRUE(text_at(f, "Tập 12", 208 + 12, CARD_TOP + 9, WHITE, 11.0f, badge));
 
     // Second row, from the cache: a year badge ends 6 pixels inside the card
     // and shows a quoted year without its quotes.
-    const int32_t top2 = CARD_TOP + 288, yw = scr_text_width("2024", 10.5f);
+    const int32_t top2 = CARD_TOP + 288, yw = text_width("2024", 10.5f);
     const Color year_badge = mix(0xd0201540, NO_POSTER);
-    EXPECT_TRUE(scr_region_is(f, 24 + 152 - yw, top2 + 9, 4, 12, year_badge));
-    EXPECT_TRUE(scr_region_is(f, 24 + 159, top2 + 9, 3, 12, year_badge));
-    EXPECT_TRUE(scr_region_is(f, 24 + 162, top2 + 9, 6, 12, NO_POSTER));
-    EXPECT_TRUE(scr_text_at(f, "2024", 24 + 157 - yw, top2 + 9, WHITE, 10.5f, year_badge));
-    EXPECT_TRUE(scr_region_is(f, 21, top2 - 3, 3, h() - 42 - (top2 - 3), BACKGROUND)) << "ring on an unfocused row";
-    EXPECT_TRUE(scr_text_at(f, "FHD", 208 + 11, top2 + 9, HIGHLIGHT, 10.5f, year_badge));
+    EXPECT_TRUE(region_is(f, 24 + 152 - yw, top2 + 9, 4, 12, year_badge));
+    EXPECT_TRUE(region_is(f, 24 + 159, top2 + 9, 3, 12, year_badge));
+    EXPECT_TRUE(region_is(f, 24 + 162, top2 + 9, 6, 12, NO_POSTER));
+    EXPECT_TRUE(text_at(f, "2024", 24 + 157 - yw, top2 + 9, WHITE, 10.5f, year_badge));
+    EXPECT_TRUE(region_is(f, 21, top2 - 3, 3, h() - 42 - (top2 - 3), BACKGROUND)) << "ring on an unfocused row";
+    EXPECT_TRUE(text_at(f, "FHD", 208 + 11, top2 + 9, HIGHLIGHT, 10.5f, year_badge));
 }
 
-INSTANTIATE_TEST_SUITE_P(Profiles, WatchHistory, ::testing::ValuesIn(PROFILES),
+INSTANTIATE_TEST_SUITE_P(Profiles, WatchHistory, ::testing::ValuesIn(test::SCREEN_PROFILES),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // ---------------------------------------------------------------------------
@@ -374,14 +332,14 @@ TEST_P(Scrolling, SixthCardTakesTheSecondSlotAndTheHeroDescribesIt) {
     expect_focused_row_title("PHIM LẺ MỚI NHẤT", 7);
     expect_focus_ring(208, CARD_TOP);
     // Card 3 (x = -160) still shows its last 8 columns; the fifth starts at 24.
-    EXPECT_TRUE(scr_region_is(f, 0, CARD_TOP + 30, 8, 80, NO_POSTER)) << "the fourth card's edge";
-    EXPECT_TRUE(scr_region_is(f, 8, CARD_TOP - 3, 16, 246, BACKGROUND)) << "the fifth card starts at x = 24";
-    EXPECT_TRUE(scr_region_is(f, 24, CARD_TOP + 30, 168, 80, NO_POSTER)) << "the fifth card";
+    EXPECT_TRUE(region_is(f, 0, CARD_TOP + 30, 8, 80, NO_POSTER)) << "the fourth card's edge";
+    EXPECT_TRUE(region_is(f, 8, CARD_TOP - 3, 16, 246, BACKGROUND)) << "the fifth card starts at x = 24";
+    EXPECT_TRUE(region_is(f, 24, CARD_TOP + 30, 168, 80, NO_POSTER)) << "the fifth card";
 
     // Hero: row title, the title cut to 32 characters, then badges left to
     // right (quality, year, time, language), 8 pixels apart.
-    EXPECT_TRUE(scr_text_at(f, "PHIM LẺ MỚI NHẤT", 38, 70, ACCENT, 12.0f, HERO_FILL));
-    EXPECT_TRUE(scr_text_at(f, "Một Tựa Phim Rất Dài Để Thử Cắt ...", 38, 92, WHITE, 21.0f, HERO_FILL));
+    EXPECT_TRUE(text_at(f, "PHIM LẺ MỚI NHẤT", 38, 70, ACCENT, 12.0f, HERO_FILL));
+    EXPECT_TRUE(text_at(f, "Một Tựa Phim Rất Dài Để Thử Cắt ...", 38, 92, WHITE, 21.0f, HERO_FILL));
     int32_t x = 38;
     const struct {
         const char* text;
@@ -393,18 +351,18 @@ TEST_P(Scrolling, SixthCardTakesTheSecondSlotAndTheHeroDescribesIt) {
                   {"Vietsub", 0xff2a1c50, HIGHLIGHT}};
     for (const auto& b : badges) {
         SCOPED_TRACE(b.text);
-        const int32_t bw = scr_text_width(b.text, 11.0f) + 14;
-        EXPECT_TRUE(scr_region_is(f, x, 130, 6, 12, b.fill));
-        EXPECT_TRUE(scr_region_is(f, x + bw - 6, 130, 6, 12, b.fill));
-        EXPECT_TRUE(scr_region_is(f, x + bw, 126, 8, 20, HERO_FILL)) << "gap after the badge";
-        EXPECT_TRUE(scr_text_at(f, b.text, x + 7, 129, b.color, 11.0f, b.fill));
+        const int32_t bw = text_width(b.text, 11.0f) + 14;
+        EXPECT_TRUE(region_is(f, x, 130, 6, 12, b.fill));
+        EXPECT_TRUE(region_is(f, x + bw - 6, 130, 6, 12, b.fill));
+        EXPECT_TRUE(region_is(f, x + bw, 126, 8, 20, HERO_FILL)) << "gap after the badge";
+        EXPECT_TRUE(text_at(f, b.text, x + 7, 129, b.color, 11.0f, b.fill));
         x += bw + 8;
     }
-    EXPECT_TRUE(scr_text_at(f, "Bấm [A] để xem thông tin chi tiết, chọn tập và phát video", 38, 166, SECONDARY,
-                            13.0f, HERO_FILL));
+    EXPECT_TRUE(text_at(f, "Bấm [A] để xem thông tin chi tiết, chọn tập và phát video", 38, 166, SECONDARY,
+                        13.0f, HERO_FILL));
 }
 
-INSTANTIATE_TEST_SUITE_P(Profiles, Scrolling, ::testing::ValuesIn(PROFILES),
+INSTANTIATE_TEST_SUITE_P(Profiles, Scrolling, ::testing::ValuesIn(test::SCREEN_PROFILES),
                          [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -5,6 +5,8 @@
 
 #include "history/history.h"
 #include "main/main_loop.h"
+#include "support/scripted_workers.h"
+#include "support/temp_dir.h"
 
 namespace qz {
 namespace {
@@ -20,61 +22,13 @@ MediaItem item(const std::string& id, std::optional<std::string> year_json = std
     return m;
 }
 
-struct PlayCall {
-    std::string url, title, label;
-    std::optional<int64_t> resume;
-};
-
-// Records what the loop asked for.
-struct FakeWorkers : Workers {
-    std::vector<std::string> calls;
-
-    void fetch_all_shelves() override { calls.push_back("fetch_all_shelves"); }
-    void fetch_detail(const std::string& slug) override { calls.push_back("fetch_detail " + slug); }
-    void start_search(const std::string& q) override { calls.push_back("start_search " + q); }
-    void start_update_check() override { calls.push_back("start_update_check"); }
-    bool start_update_install(const OtaManifest& m) override {
-        calls.push_back("install " + m.download_url);
-        return true;
-    }
-};
-
-// Playback answers from a script.
-struct FakePlayer : Player {
-    std::vector<PlayCall> plays;
-    std::vector<PlaybackOutcome> outcomes;
-    Sender<Button>* input = nullptr;  // buttons "pressed" during playback
-
-    PlaybackOutcome play(Framebuffer&, const PlayRequest& r) override {
-        plays.push_back({r.url, r.title, r.episode_label, r.resume_secs});
-        if (input) input->send(Button::B);
-        PlaybackOutcome out = outcomes.empty() ? PlaybackOutcome{} : outcomes.front();
-        if (!outcomes.empty()) outcomes.erase(outcomes.begin());
-        return out;
-    }
-};
-
-class MainLoopTest : public ::testing::Test {
+class MainLoopTest : public ::testing::Test, protected test::ScriptedLoop {
 protected:
+    MainLoopTest() : ScriptedLoop(320, 240) {}
     void SetUp() override {
-        dir = fs::temp_directory_path() / ("qz_loop_" + std::to_string(::getpid()) + "_" +
-                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-        state.history_path = (dir / "history.json").string();
+        state.history_path = dir / "history.json";
+        catalog_cache_path = dir / "catalog_cache.json";
         build_initial_shelves(state, {});
-        auto [in_tx, in_rx] = make_channel<Button>();
-        input_tx = std::move(in_tx);
-        input_rx = std::move(in_rx);
-        auto [res_tx, res_rx] = make_channel<WorkerMessage>();
-        results_tx = std::move(res_tx);
-        results_rx = std::move(res_rx);
-    }
-    void TearDown() override { fs::remove_all(dir); }
-
-    LoopContext ctx() {
-        return LoopContext{state,  fb,       posters,    workers,
-                           player, input_rx, results_rx, [this] { return (dir / "catalog_cache.json").string(); }};
     }
     void press(std::initializer_list<Button> buttons) {
         for (Button b : buttons) input_tx.send(b);
@@ -90,16 +44,7 @@ protected:
         state.home.shelves[index].loading = false;
     }
 
-    fs::path dir;
-    AppState state;
-    Framebuffer fb = Framebuffer::in_memory(320, 240);
-    NoPosters posters;
-    FakeWorkers workers;
-    FakePlayer player;
-    Sender<Button> input_tx;
-    Receiver<Button> input_rx;
-    Sender<WorkerMessage> results_tx;
-    Receiver<WorkerMessage> results_rx;
+    test::TempDir dir;
 };
 
 TEST_F(MainLoopTest, ButtonsQueuedBeforeOnePassAllApplyClamped) {

@@ -15,26 +15,23 @@
 
 #include "graphics/framebuffer.h"
 #include "main/update_screen.h"
-#include "support/bb_fs.h"
-#include "support/cat_server.h"
-#include "support/scr_pixels.h"
-#include "support/shots_run.h"
-#include "support/upd_server.h"
+#include "support/child.h"
+#include "support/files.h"
+#include "support/loopback_server.h"
+#include "support/pixel_probe.h"
+#include "support/screen_colors.h"
+#include "support/temp_dir.h"
 #include "update/ota_client.h"
 
 namespace qz {
 namespace {
 
-using test::scr_region_is;
-using test::scr_text_at;
-using test::scr_text_width;
+using test::region_is;
+using test::text_at;
+using test::text_width;
 
-constexpr Color BACKGROUND = 0xff0e0a1a;
-constexpr Color BAR = 0xff160f2c;
-constexpr Color ACCENT = 0xffa855f7;
-constexpr Color WHITE = 0xffffffff;
-constexpr Color SECONDARY = 0xff94a3b8;
-constexpr Color HIGHLIGHT = 0xfffbbf24;
+using namespace test::screen_colors;
+
 constexpr Color SELECTION = 0xff6a38b3;
 constexpr Color DETAIL_PANEL = 0xff1d1438;
 constexpr Color RESUME_FILL = 0xff241544;
@@ -46,13 +43,7 @@ constexpr Color ERROR_RED = 0xffef4444;
 
 const char* const APP_DIR = "root/mnt/SDCARD/Apps/qz-nuvalto";
 
-struct Profile {
-    const char* name;
-    uint32_t width;
-    uint32_t height;
-};
-const Profile PROFILES[] = {{"Standard", 1280, 720}, {"Brick", 1024, 768}};
-void PrintTo(const Profile& p, std::ostream* os) { *os << p.name; }
+using Profile = test::ScreenProfile;
 
 class ScreensShot : public ::testing::Test {
 protected:
@@ -64,7 +55,7 @@ protected:
     // Runs qz-shot at the profile's size; the frames are then in run_.
     void shot(const Profile& p, const std::string& catalog_url, const std::string& script,
               const std::string& update_url = "") {
-        test::ShotsRequest request;
+        test::ShotRequest request;
         request.catalog_url = catalog_url;
         request.update_url = update_url;
         request.width = p.width;
@@ -76,7 +67,7 @@ protected:
     const Framebuffer& frame(const std::string& name = "final") const { return *run_.frame(name); }
 
     test::TempDir dir_;
-    test::ShotsRun run_{dir_ / "root", dir_ / "work"};
+    test::ShotRun run_{dir_ / "root", dir_ / "work"};
 };
 
 // ===========================================================================
@@ -138,7 +129,7 @@ protected:
         }
         test::write_file(data + "/videos/muoi-hai-tap.json", series_detail(series_thumbnail));
         test::write_file(data + "/videos/mot-tap-phim.json", film_detail());
-        server_ = std::make_unique<test::CatCatalogServer>(std::vector<std::string>{"--data", data});
+        server_ = std::make_unique<test::CatalogServer>(std::vector<std::string>{"--data", data});
         EXPECT_TRUE(server_->running()) << server_->error();
         return server_->base_url();
     }
@@ -149,50 +140,50 @@ protected:
     // What every detail frame has: header, footer, background, right panel.
     void expect_frame() {
         const Framebuffer& f = frame();
-        EXPECT_TRUE(scr_region_is(f, 0, 0, w(), 10, BAR)) << "header above its title";
-        EXPECT_TRUE(scr_region_is(f, 0, 40, w(), 9, BAR)) << "header below its title";
-        EXPECT_TRUE(scr_region_is(f, 0, 49, w(), 1, ACCENT)) << "accent line, last row of the header";
-        EXPECT_TRUE(scr_text_at(f, "◀ THÔNG TIN PHIM & TẬP PHÁT", 24, 16, WHITE, 18.0f, BAR));
-        EXPECT_TRUE(scr_region_is(f, 0, 50, w(), 14, BACKGROUND)) << "under the header";
-        EXPECT_TRUE(scr_region_is(f, 0, 64, 22, h() - 108, BACKGROUND)) << "left of the poster";
-        EXPECT_TRUE(scr_region_is(f, 226, 50, 22, h() - 94, BACKGROUND)) << "between poster and text";
-        EXPECT_TRUE(scr_region_is(f, 688, 50, 24, h() - 94, BACKGROUND)) << "between text and panel";
+        EXPECT_TRUE(region_is(f, 0, 0, w(), 10, BAR)) << "header above its title";
+        EXPECT_TRUE(region_is(f, 0, 40, w(), 9, BAR)) << "header below its title";
+        EXPECT_TRUE(region_is(f, 0, 49, w(), 1, ACCENT)) << "accent line, last row of the header";
+        EXPECT_TRUE(text_at(f, "◀ THÔNG TIN PHIM & TẬP PHÁT", 24, 16, WHITE, 18.0f, BAR));
+        EXPECT_TRUE(region_is(f, 0, 50, w(), 14, BACKGROUND)) << "under the header";
+        EXPECT_TRUE(region_is(f, 0, 64, 22, h() - 108, BACKGROUND)) << "left of the poster";
+        EXPECT_TRUE(region_is(f, 226, 50, 22, h() - 94, BACKGROUND)) << "between poster and text";
+        EXPECT_TRUE(region_is(f, 688, 50, 24, h() - 94, BACKGROUND)) << "between text and panel";
 
         // Right panel from (712, 66), W - 736 by H - 110, radius 8. Its right
         // edge is probed above and below rows 206 to 261, where the film
         // panel's hint lines run past the narrow panel at 1024 x 768.
-        EXPECT_TRUE(scr_region_is(f, 712, 74, 8, h() - 126, DETAIL_PANEL)) << "panel, left edge";
+        EXPECT_TRUE(region_is(f, 712, 74, 8, h() - 126, DETAIL_PANEL)) << "panel, left edge";
         for (const auto& [top, bottom] : {std::pair{74, 206}, std::pair{262, h() - 52}}) {
-            EXPECT_TRUE(scr_region_is(f, w() - 32, top, 8, bottom - top, DETAIL_PANEL)) << "panel, right edge";
-            EXPECT_TRUE(scr_region_is(f, w() - 24, top, 24, bottom - top, BACKGROUND)) << "right of the panel";
+            EXPECT_TRUE(region_is(f, w() - 32, top, 8, bottom - top, DETAIL_PANEL)) << "panel, right edge";
+            EXPECT_TRUE(region_is(f, w() - 24, top, 24, bottom - top, BACKGROUND)) << "right of the panel";
         }
-        EXPECT_TRUE(scr_region_is(f, 720, 66, w() - 752, 1, DETAIL_PANEL)) << "panel, top row";
-        EXPECT_TRUE(scr_region_is(f, 720, h() - 45, w() - 752, 1, DETAIL_PANEL)) << "panel, bottom row";
-        EXPECT_TRUE(scr_region_is(f, w() - 24, 50, 24, 16, BACKGROUND)) << "right of the panel, top";
+        EXPECT_TRUE(region_is(f, 720, 66, w() - 752, 1, DETAIL_PANEL)) << "panel, top row";
+        EXPECT_TRUE(region_is(f, 720, h() - 45, w() - 752, 1, DETAIL_PANEL)) << "panel, bottom row";
+        EXPECT_TRUE(region_is(f, w() - 24, 50, 24, 16, BACKGROUND)) << "right of the panel, top";
 
         // Poster frame: 204 x 284, radius 10, at (22, 64).
-        EXPECT_TRUE(scr_region_is(f, 32, 64, 184, 2, SELECTION)) << "poster frame, top";
-        EXPECT_TRUE(scr_region_is(f, 32, 346, 184, 2, SELECTION)) << "poster frame, bottom";
-        EXPECT_TRUE(scr_region_is(f, 22, 74, 2, 264, SELECTION)) << "poster frame, left";
-        EXPECT_TRUE(scr_region_is(f, 224, 74, 2, 264, SELECTION)) << "poster frame, right";
+        EXPECT_TRUE(region_is(f, 32, 64, 184, 2, SELECTION)) << "poster frame, top";
+        EXPECT_TRUE(region_is(f, 32, 346, 184, 2, SELECTION)) << "poster frame, bottom";
+        EXPECT_TRUE(region_is(f, 22, 74, 2, 264, SELECTION)) << "poster frame, left";
+        EXPECT_TRUE(region_is(f, 224, 74, 2, 264, SELECTION)) << "poster frame, right";
 
-        EXPECT_TRUE(scr_region_is(f, 0, h() - 44, w(), 10, BAR)) << "footer above its text";
-        EXPECT_TRUE(scr_region_is(f, 0, h() - 8, w(), 8, BAR)) << "footer below its text";
-        EXPECT_TRUE(scr_text_at(f, "[A] Bắt đầu phát video   [D-Pad Lên/Xuống] Chọn tập   [B] Quay lại danh mục", 24,
-                                h() - 30, WHITE, 14.0f, BAR));
+        EXPECT_TRUE(region_is(f, 0, h() - 44, w(), 10, BAR)) << "footer above its text";
+        EXPECT_TRUE(region_is(f, 0, h() - 8, w(), 8, BAR)) << "footer below its text";
+        EXPECT_TRUE(text_at(f, "[A] Bắt đầu phát video   [D-Pad Lên/Xuống] Chọn tập   [B] Quay lại danh mục", 24,
+                            h() - 30, WHITE, 14.0f, BAR));
     }
 
     void expect_no_poster() {
         const Framebuffer& f = frame();
-        EXPECT_TRUE(scr_region_is(f, 32, 66, 184, 120, DETAIL_PANEL)) << "placeholder above its text";
-        EXPECT_TRUE(scr_region_is(f, 32, 220, 184, 118, DETAIL_PANEL)) << "placeholder below its text";
-        EXPECT_TRUE(scr_text_at(f, "NO POSTER", 69, 196, SECONDARY, 16.0f, DETAIL_PANEL));
+        EXPECT_TRUE(region_is(f, 32, 66, 184, 120, DETAIL_PANEL)) << "placeholder above its text";
+        EXPECT_TRUE(region_is(f, 32, 220, 184, 118, DETAIL_PANEL)) << "placeholder below its text";
+        EXPECT_TRUE(text_at(f, "NO POSTER", 69, 196, SECONDARY, 16.0f, DETAIL_PANEL));
     }
 
     // The served poster fills 200 x 280 at (24, 66): it is a vertical
     // gradient, so every drawn row is one of its row colours, all alike.
     void expect_poster(const std::string& path) {
-        auto poster = test::shots_decode_png(server_->get(path));
+        auto poster = test::decode_png_frame(server_->get(path));
         ASSERT_NE(poster, nullptr) << "the server did not serve " << path;
         std::set<Color> source_rows;
         for (uint32_t y = 0; y < poster->height(); ++y) source_rows.insert(poster->at(0, y));
@@ -201,13 +192,13 @@ protected:
         for (uint32_t y = 74; y < 338; ++y) {  // clear of the rounded corners
             const Color c = f.at(24, y);
             ASSERT_TRUE(source_rows.count(c)) << "row " << y << " is " << std::hex << c << ", not a poster colour";
-            ASSERT_TRUE(scr_region_is(f, 24, int32_t(y), 200, 1, c)) << "poster row " << y;
+            ASSERT_TRUE(region_is(f, 24, int32_t(y), 200, 1, c)) << "poster row " << y;
             drawn_rows.insert(c);
         }
         EXPECT_GT(drawn_rows.size(), 100u) << "the gradient is not there";
     }
 
-    std::unique_ptr<test::CatCatalogServer> server_;
+    std::unique_ptr<test::CatalogServer> server_;
 };
 
 class DetailSeries : public DetailShot, public ::testing::WithParamInterface<std::tuple<Profile, bool>> {};
@@ -228,43 +219,43 @@ TEST_P(DetailSeries, ResumedOnEpisodeElevenWithItsRowFifth) {
     } else {
         expect_no_poster();
     }
-    EXPECT_TRUE(scr_text_at(f, SERIES_TITLE, 248, 70, WHITE, 20.0f, BACKGROUND));
-    EXPECT_TRUE(scr_text_at(f, "FHD • Vietsub • 45 phút/tập", 248, 100, ACCENT, 14.0f, BACKGROUND));
-    EXPECT_TRUE(scr_text_at(f, "Tóm tắt nội dung:", 248, 134, WHITE, 14.0f, BACKGROUND));
-    EXPECT_TRUE(scr_text_at(f, "Mười hai tập phim về một chuyến đi.", 248, 158, SECONDARY, 13.0f, BACKGROUND));
+    EXPECT_TRUE(text_at(f, SERIES_TITLE, 248, 70, WHITE, 20.0f, BACKGROUND));
+    EXPECT_TRUE(text_at(f, "FHD • Vietsub • 45 phút/tập", 248, 100, ACCENT, 14.0f, BACKGROUND));
+    EXPECT_TRUE(text_at(f, "Tóm tắt nội dung:", 248, 134, WHITE, 14.0f, BACKGROUND));
+    EXPECT_TRUE(text_at(f, "Mười hai tập phim về một chuyến đi.", 248, 158, SECONDARY, 13.0f, BACKGROUND));
 
     // Resume box: 440 x 42 at (248, 326), radius 8, with a 1-pixel outline.
-    EXPECT_TRUE(scr_region_is(f, 248, 326, 440, 1, ACCENT)) << "resume box outline, top";
-    EXPECT_TRUE(scr_region_is(f, 248, 367, 440, 1, ACCENT)) << "resume box outline, bottom";
-    EXPECT_TRUE(scr_region_is(f, 248, 326, 1, 42, ACCENT)) << "resume box outline, left";
-    EXPECT_TRUE(scr_region_is(f, 687, 326, 1, 42, ACCENT)) << "resume box outline, right";
-    EXPECT_TRUE(scr_region_is(f, 257, 327, 422, 10, RESUME_FILL)) << "resume box fill";
-    EXPECT_TRUE(scr_text_at(f, "▶ ĐÃ XEM TẬP 11: 12:34/45p (Bấm Play để phát tiếp)", 260, 340, HIGHLIGHT, 12.5f,
-                            RESUME_FILL));
-    EXPECT_TRUE(scr_region_is(f, 248, 368, 440, h() - 412, BACKGROUND)) << "below the resume box";
+    EXPECT_TRUE(region_is(f, 248, 326, 440, 1, ACCENT)) << "resume box outline, top";
+    EXPECT_TRUE(region_is(f, 248, 367, 440, 1, ACCENT)) << "resume box outline, bottom";
+    EXPECT_TRUE(region_is(f, 248, 326, 1, 42, ACCENT)) << "resume box outline, left";
+    EXPECT_TRUE(region_is(f, 687, 326, 1, 42, ACCENT)) << "resume box outline, right";
+    EXPECT_TRUE(region_is(f, 257, 327, 422, 10, RESUME_FILL)) << "resume box fill";
+    EXPECT_TRUE(text_at(f, "▶ ĐÃ XEM TẬP 11: 12:34/45p (Bấm Play để phát tiếp)", 260, 340, HIGHLIGHT, 12.5f,
+                        RESUME_FILL));
+    EXPECT_TRUE(region_is(f, 248, 368, 440, h() - 412, BACKGROUND)) << "below the resume box";
 
     // The list: indices 6 to 11, the fifth row (index 10) highlighted.
-    EXPECT_TRUE(scr_text_at(f, "DANH SÁCH TẬP (12)", 728, 80, WHITE, 15.0f, DETAIL_PANEL));
+    EXPECT_TRUE(text_at(f, "DANH SÁCH TẬP (12)", 728, 80, WHITE, 15.0f, DETAIL_PANEL));
     for (int r = 0; r < 6; ++r) {
         const int32_t y = 114 + 32 * r;
         SCOPED_TRACE("row " + std::to_string(r));
         if (r == 4) {
-            EXPECT_TRUE(scr_region_is(f, 726, 236, w() - 764, 4, SELECTION)) << "highlight, top";
-            EXPECT_TRUE(scr_region_is(f, 720, 242, 6, 16, SELECTION)) << "highlight, left end";
-            EXPECT_TRUE(scr_region_is(f, w() - 38, 242, 6, 16, SELECTION)) << "highlight, right end";
-            EXPECT_TRUE(scr_region_is(f, w() - 32, 236, 8, 28, DETAIL_PANEL)) << "highlight narrower than the panel";
+            EXPECT_TRUE(region_is(f, 726, 236, w() - 764, 4, SELECTION)) << "highlight, top";
+            EXPECT_TRUE(region_is(f, 720, 242, 6, 16, SELECTION)) << "highlight, left end";
+            EXPECT_TRUE(region_is(f, w() - 38, 242, 6, 16, SELECTION)) << "highlight, right end";
+            EXPECT_TRUE(region_is(f, w() - 32, 236, 8, 28, DETAIL_PANEL)) << "highlight narrower than the panel";
             // 32 characters with the watched suffix: cut to 28 and "...".
-            EXPECT_TRUE(scr_text_at(f, "Tập 11: Chương 11 [Đã xem 12...", 728, y, WHITE, 13.0f, SELECTION));
+            EXPECT_TRUE(text_at(f, "Tập 11: Chương 11 [Đã xem 12...", 728, y, WHITE, 13.0f, SELECTION));
         } else {
-            EXPECT_TRUE(scr_region_is(f, 720, y - 6, w() - 752, 4, DETAIL_PANEL)) << "no highlight";
+            EXPECT_TRUE(region_is(f, 720, y - 6, w() - 752, 4, DETAIL_PANEL)) << "no highlight";
             const std::string n = std::to_string(7 + r);
-            EXPECT_TRUE(scr_text_at(f, "Tập " + n + ": Chương " + n, 728, y, SECONDARY, 13.0f, DETAIL_PANEL));
+            EXPECT_TRUE(text_at(f, "Tập " + n + ": Chương " + n, 728, y, SECONDARY, 13.0f, DETAIL_PANEL));
         }
     }
-    EXPECT_TRUE(scr_region_is(f, 712, 300, w() - 736, 96, DETAIL_PANEL)) << "rows after the last episode";
+    EXPECT_TRUE(region_is(f, 712, 300, w() - 736, 96, DETAIL_PANEL)) << "rows after the last episode";
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, DetailSeries, ::testing::Combine(::testing::ValuesIn(PROFILES), ::testing::Bool()),
+INSTANTIATE_TEST_SUITE_P(Cases, DetailSeries, ::testing::Combine(::testing::ValuesIn(test::SCREEN_PROFILES), ::testing::Bool()),
                          [](const auto& info) {
                              return std::string(std::get<0>(info.param).name) +
                                     (std::get<1>(info.param) ? "_PosterServed" : "_PosterMissing");
@@ -280,29 +271,29 @@ TEST_P(DetailFilm, OneEpisodeShowsTheFilmPanelAndTheSynopsisWithoutTags) {
 
     expect_frame();
     expect_no_poster();  // the film has no thumbnail
-    EXPECT_TRUE(scr_text_at(f, FILM_TITLE, 248, 70, WHITE, 20.0f, BACKGROUND));
-    EXPECT_TRUE(scr_text_at(f, "HD", 248, 100, ACCENT, 14.0f, BACKGROUND));
+    EXPECT_TRUE(text_at(f, FILM_TITLE, 248, 70, WHITE, 20.0f, BACKGROUND));
+    EXPECT_TRUE(text_at(f, "HD", 248, 100, ACCENT, 14.0f, BACKGROUND));
     // The line break only separates words: both sentences on the first line,
     // nothing below it, no tag left.
-    EXPECT_TRUE(scr_text_at(f, "Câu mở đầu. Câu thứ hai.", 248, 158, SECONDARY, 13.0f, BACKGROUND));
-    EXPECT_TRUE(scr_region_is(f, 248, 178, 440, h() - 222, BACKGROUND)) << "a second synopsis line or a resume box";
+    EXPECT_TRUE(text_at(f, "Câu mở đầu. Câu thứ hai.", 248, 158, SECONDARY, 13.0f, BACKGROUND));
+    EXPECT_TRUE(region_is(f, 248, 178, 440, h() - 222, BACKGROUND)) << "a second synopsis line or a resume box";
 
     // Film panel. At 1024 x 768 the panel is 288 wide and the two hint lines
     // run past its right edge: they are compared up to that edge.
-    EXPECT_TRUE(scr_text_at(f, "BẮT ĐẦU XEM PHIM", 728, 84, WHITE, 16.0f, DETAIL_PANEL));
-    EXPECT_TRUE(scr_region_is(f, 740, 127, w() - 792, 8, SELECTION)) << "play button, above its text";
-    EXPECT_TRUE(scr_region_is(f, 729, 140, 10, 30, SELECTION)) << "play button, left end";
-    EXPECT_TRUE(scr_region_is(f, w() - 51, 140, 10, 30, SELECTION)) << "play button, right end";
-    EXPECT_TRUE(scr_region_is(f, w() - 40, 126, 8, 60, DETAIL_PANEL)) << "right of the play button";
-    EXPECT_TRUE(scr_text_at(f, "▶  PHÁT PHIM NGAY (FHD)", 740, 148, WHITE, 16.0f, SELECTION));
-    const Framebuffer panel = test::shots_crop(f, uint32_t(w() - 24), uint32_t(h()));
-    EXPECT_TRUE(scr_text_at(panel, "Bấm [A] để tải & phát video trực tiếp", 728, 211, HIGHLIGHT, 13.0f, DETAIL_PANEL));
-    EXPECT_TRUE(scr_text_at(panel, "Hỗ trợ âm thanh nổi & tỉ lệ 16:9 full màn hình", 728, 241, SECONDARY, 12.0f,
-                            DETAIL_PANEL));
-    EXPECT_TRUE(scr_region_is(f, 712, 270, w() - 736, h() - 340, DETAIL_PANEL)) << "no episode list";
+    EXPECT_TRUE(text_at(f, "BẮT ĐẦU XEM PHIM", 728, 84, WHITE, 16.0f, DETAIL_PANEL));
+    EXPECT_TRUE(region_is(f, 740, 127, w() - 792, 8, SELECTION)) << "play button, above its text";
+    EXPECT_TRUE(region_is(f, 729, 140, 10, 30, SELECTION)) << "play button, left end";
+    EXPECT_TRUE(region_is(f, w() - 51, 140, 10, 30, SELECTION)) << "play button, right end";
+    EXPECT_TRUE(region_is(f, w() - 40, 126, 8, 60, DETAIL_PANEL)) << "right of the play button";
+    EXPECT_TRUE(text_at(f, "▶  PHÁT PHIM NGAY (FHD)", 740, 148, WHITE, 16.0f, SELECTION));
+    const Framebuffer panel = test::crop(f, uint32_t(w() - 24), uint32_t(h()));
+    EXPECT_TRUE(text_at(panel, "Bấm [A] để tải & phát video trực tiếp", 728, 211, HIGHLIGHT, 13.0f, DETAIL_PANEL));
+    EXPECT_TRUE(text_at(panel, "Hỗ trợ âm thanh nổi & tỉ lệ 16:9 full màn hình", 728, 241, SECONDARY, 12.0f,
+                        DETAIL_PANEL));
+    EXPECT_TRUE(region_is(f, 712, 270, w() - 736, h() - 340, DETAIL_PANEL)) << "no episode list";
 }
 
-INSTANTIATE_TEST_SUITE_P(Profiles, DetailFilm, ::testing::ValuesIn(PROFILES),
+INSTANTIATE_TEST_SUITE_P(Profiles, DetailFilm, ::testing::ValuesIn(test::SCREEN_PROFILES),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // ===========================================================================
@@ -318,7 +309,7 @@ const std::string TYPE_MAT =
     "Up;Right;Right;Right;Right;A;Down";
 
 TEST_P(KeyboardShot, TypesSearchesAndShowsTheBusyLineAndTheSearchRow) {
-    test::CatCatalogServer server;
+    test::CatalogServer server;
     ASSERT_TRUE(server.running()) << server.error();
     ASSERT_TRUE(server.set_mode("mode=slow&delay=4&path=/api/videos/search"));
     ASSERT_NO_FATAL_FAILURE(shot(GetParam(), server.base_url(),
@@ -327,54 +318,54 @@ TEST_P(KeyboardShot, TypesSearchesAndShowsTheBusyLineAndTheSearchRow) {
     const auto key_x = [&](int32_t col) { return x0 + 20 + 68 * col; };
     const auto key_y = [&](int32_t row) { return y0 + 134 + 50 * row; };
     const auto label_x = [&](const std::string& label, int32_t col) {
-        return key_x(col) + (66 - scr_text_width(label, 14.0f)) / 2;
+        return key_x(col) + (66 - text_width(label, 14.0f)) / 2;
     };
 
     {
         SCOPED_TRACE("typed");
         const Framebuffer& f = frame("typed");
-        EXPECT_TRUE(scr_region_is(f, 0, 0, int32_t(f.width()), 10, test::shots_dimmed(BAR, 47))) << "dimmed home";
-        EXPECT_TRUE(scr_text_at(f, "MAT▌", x0 + 38, y0 + 78, WHITE, 16.0f, KEY_FILL));
-        EXPECT_TRUE(scr_region_is(f, x0 + 24, y0 + 112, 672, 22, KEYBOARD_PANEL)) << "busy line before a search";
+        EXPECT_TRUE(region_is(f, 0, 0, int32_t(f.width()), 10, test::dimmed(BAR, 47))) << "dimmed home";
+        EXPECT_TRUE(text_at(f, "MAT▌", x0 + 38, y0 + 78, WHITE, 16.0f, KEY_FILL));
+        EXPECT_TRUE(region_is(f, x0 + 24, y0 + 112, 672, 22, KEYBOARD_PANEL)) << "busy line before a search";
         // "G" highlighted: accent fill inside a 2-pixel white outline.
         const int32_t gx = key_x(4), gy = key_y(2);
-        EXPECT_TRUE(scr_region_is(f, gx, gy, 66, 2, WHITE)) << "outline, top";
-        EXPECT_TRUE(scr_region_is(f, gx, gy + 40, 66, 2, WHITE)) << "outline, bottom";
-        EXPECT_TRUE(scr_region_is(f, gx, gy, 2, 42, WHITE)) << "outline, left";
-        EXPECT_TRUE(scr_region_is(f, gx + 64, gy, 2, 42, WHITE)) << "outline, right";
-        EXPECT_TRUE(scr_region_is(f, gx + 6, gy + 2, 54, 8, ACCENT)) << "highlight fill";
-        EXPECT_TRUE(scr_text_at(f, "G", label_x("G", 4), gy + 12, WHITE, 14.0f, ACCENT));
+        EXPECT_TRUE(region_is(f, gx, gy, 66, 2, WHITE)) << "outline, top";
+        EXPECT_TRUE(region_is(f, gx, gy + 40, 66, 2, WHITE)) << "outline, bottom";
+        EXPECT_TRUE(region_is(f, gx, gy, 2, 42, WHITE)) << "outline, left";
+        EXPECT_TRUE(region_is(f, gx + 64, gy, 2, 42, WHITE)) << "outline, right";
+        EXPECT_TRUE(region_is(f, gx + 6, gy + 2, 54, 8, ACCENT)) << "highlight fill";
+        EXPECT_TRUE(text_at(f, "G", label_x("G", 4), gy + 12, WHITE, 14.0f, ACCENT));
         // "T", the key typed last, and "F" beside "G" are plain keys again.
         for (const auto& [label, row, col] : {std::tuple{"T", 1, 4}, std::tuple{"F", 2, 3}}) {
             SCOPED_TRACE(label);
-            EXPECT_TRUE(scr_region_is(f, key_x(col) + 6, key_y(row), 54, 10, KEY_FILL));
-            EXPECT_TRUE(scr_text_at(f, label, label_x(label, col), key_y(row) + 12, KEY_LABEL, 14.0f, KEY_FILL));
+            EXPECT_TRUE(region_is(f, key_x(col) + 6, key_y(row), 54, 10, KEY_FILL));
+            EXPECT_TRUE(text_at(f, label, label_x(label, col), key_y(row) + 12, KEY_LABEL, 14.0f, KEY_FILL));
         }
     }
     {
         SCOPED_TRACE("busy");
         const Framebuffer& f = frame("busy");
-        EXPECT_TRUE(scr_text_at(f, "MAT▌", x0 + 38, y0 + 78, WHITE, 16.0f, KEY_FILL)) << "the query stays";
+        EXPECT_TRUE(text_at(f, "MAT▌", x0 + 38, y0 + 78, WHITE, 16.0f, KEY_FILL)) << "the query stays";
         // Descenders reach the first key row, drawn later.
-        EXPECT_TRUE(scr_text_at(f, "Đang tìm kiếm phim từ máy chủ...", x0 + 38, y0 + 122, HIGHLIGHT, 14.0f,
-                                KEYBOARD_PANEL, y0 + 134));
+        EXPECT_TRUE(text_at(f, "Đang tìm kiếm phim từ máy chủ...", x0 + 38, y0 + 122, HIGHLIGHT, 14.0f,
+                            KEYBOARD_PANEL, y0 + 134));
     }
     {
         SCOPED_TRACE("home");
         const Framebuffer& f = frame();
         const std::string title = "ĐANG TÌM: \"MAT\"...";
         const std::string pill = "HÀNG 1/5 • " + title;
-        const int32_t px = (int32_t(f.width()) - scr_text_width(pill, 12.0f) - 24) / 2;
-        EXPECT_TRUE(scr_text_at(f, pill, px + 12, 18, WHITE, 12.0f, 0xff281a4e)) << "the search row is focused";
-        EXPECT_TRUE(scr_text_at(f, title, 36, 246, WHITE, 15.0f, BACKGROUND, 257));
-        EXPECT_TRUE(scr_text_at(f, "(0 phim)", 36 + scr_text_width(title, 15.0f) + 8, 246, SECONDARY, 12.0f,
-                                BACKGROUND, 257));
-        EXPECT_TRUE(scr_text_at(f, "Đang tải...", 24 + 48, 380, SECONDARY, 13.0f, 0xff191133));
+        const int32_t px = (int32_t(f.width()) - text_width(pill, 12.0f) - 24) / 2;
+        EXPECT_TRUE(text_at(f, pill, px + 12, 18, WHITE, 12.0f, 0xff281a4e)) << "the search row is focused";
+        EXPECT_TRUE(text_at(f, title, 36, 246, WHITE, 15.0f, BACKGROUND, 257));
+        EXPECT_TRUE(text_at(f, "(0 phim)", 36 + text_width(title, 15.0f) + 8, 246, SECONDARY, 12.0f,
+                            BACKGROUND, 257));
+        EXPECT_TRUE(text_at(f, "Đang tải...", 24 + 48, 380, SECONDARY, 13.0f, 0xff191133));
     }
     EXPECT_NE(server.requests_json().find("/api/videos/search?q=MAT\""), std::string::npos) << server.requests_json();
 }
 
-INSTANTIATE_TEST_SUITE_P(Profiles, KeyboardShot, ::testing::ValuesIn(PROFILES),
+INSTANTIATE_TEST_SUITE_P(Profiles, KeyboardShot, ::testing::ValuesIn(test::SCREEN_PROFILES),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // ===========================================================================
@@ -434,54 +425,54 @@ class UpdateShot : public ScreensShot, public ::testing::WithParamInterface<std:
 
 TEST_P(UpdateShot, PanelBandTitleAndLines) {
     const auto& [profile, c] = GetParam();
-    std::unique_ptr<test::UpdServer> server;
-    std::unique_ptr<test::UpdFallbackPortLock> fallback_lock;
+    std::unique_ptr<test::UpdateServer> server;
+    std::unique_ptr<test::PortLock> fallback_lock;
     std::string update_url;
     if (c.server == UpdateServer::Unreachable) {
         // A refused primary sends the client to the fixed fall-back port,
         // which must be refused too.
-        fallback_lock = std::make_unique<test::UpdFallbackPortLock>();
-        if (test::upd_port_accepts(test::UPD_FALLBACK_PORT)) {
-            GTEST_SKIP() << "another program serves the fall-back port " << test::UPD_FALLBACK_PORT;
+        fallback_lock = std::make_unique<test::PortLock>(test::UPDATE_FALLBACK_PORT);
+        if (test::port_accepts(test::UPDATE_FALLBACK_PORT)) {
+            GTEST_SKIP() << "another program serves the fall-back port " << test::UPDATE_FALLBACK_PORT;
         }
-        update_url = "http://127.0.0.1:" + std::to_string(test::upd_closed_port()) + "/ota/qz-nuvalto.json";
+        update_url = "http://127.0.0.1:" + std::to_string(test::closed_port()) + "/ota/qz-nuvalto.json";
     } else {
         test::write_file(dir_ / "ota/ota/qz-nuvalto.json",
                          R"({"version": "1.0.1", "name": "QZ-Nuvalto 1.0.1", "changelog": "Sửa lỗi phát video.", )"
                          R"("download_url": "http://127.0.0.1:9/qz.zip", "size_mb": 12.34})");
-        server = test::UpdServer::start(dir_ / "ota");
+        server = test::UpdateServer::start(dir_ / "ota");
         ASSERT_NE(server, nullptr) << "the update server did not start";
         update_url = server->url(c.server == UpdateServer::Slow ? "/ota/qz-nuvalto.json?delay=6"
                                                                 : "/ota/qz-nuvalto.json");
     }
     // A catalog that never answers keeps the home screen behind the panel still.
-    test::CatCatalogServer catalog({"--mode", "hang"});
+    test::CatalogServer catalog({"--mode", "hang"});
     ASSERT_TRUE(catalog.running()) << catalog.error();
     ASSERT_NO_FATAL_FAILURE(shot(profile, catalog.base_url(), c.script, update_url));
     const Framebuffer& f = frame();
 
     const int32_t x0 = (int32_t(profile.width) - 640) / 2, y0 = (int32_t(profile.height) - 360) / 2;
-    EXPECT_TRUE(scr_region_is(f, 0, 0, int32_t(profile.width), 10, test::shots_dimmed(BAR, 79))) << "dimmed home";
-    EXPECT_TRUE(scr_region_is(f, 0, int32_t(profile.height) - 6, int32_t(profile.width), 6,
-                              test::shots_dimmed(BAR, 79)))
+    EXPECT_TRUE(region_is(f, 0, 0, int32_t(profile.width), 10, test::dimmed(BAR, 79))) << "dimmed home";
+    EXPECT_TRUE(region_is(f, 0, int32_t(profile.height) - 6, int32_t(profile.width), 6,
+                          test::dimmed(BAR, 79)))
         << "dimmed home footer";
-    EXPECT_TRUE(scr_region_is(f, x0 + 12, y0 + 2, 616, 8, c.band)) << "band, above the title";
-    EXPECT_TRUE(scr_region_is(f, x0 + 12, y0 + 40, 616, 8, c.band)) << "band, below the title";
-    EXPECT_TRUE(scr_region_is(f, x0, y0 + 12, 20, 24, c.band)) << "band, left of the title";
-    EXPECT_TRUE(scr_region_is(f, x0 + 12, y0 + 48, 616, 14, UPDATE_PANEL)) << "panel under the band";
-    EXPECT_TRUE(scr_region_is(f, x0 + 16, y0 + 342, 608, 16, UPDATE_PANEL)) << "panel under the footer line";
-    EXPECT_TRUE(scr_text_at(f, c.title, x0 + 24, y0 + 14, WHITE, 18.0f, c.band));
+    EXPECT_TRUE(region_is(f, x0 + 12, y0 + 2, 616, 8, c.band)) << "band, above the title";
+    EXPECT_TRUE(region_is(f, x0 + 12, y0 + 40, 616, 8, c.band)) << "band, below the title";
+    EXPECT_TRUE(region_is(f, x0, y0 + 12, 20, 24, c.band)) << "band, left of the title";
+    EXPECT_TRUE(region_is(f, x0 + 12, y0 + 48, 616, 14, UPDATE_PANEL)) << "panel under the band";
+    EXPECT_TRUE(region_is(f, x0 + 16, y0 + 342, 608, 16, UPDATE_PANEL)) << "panel under the footer line";
+    EXPECT_TRUE(text_at(f, c.title, x0 + 24, y0 + 14, WHITE, 18.0f, c.band));
     for (PanelLine line : c.lines) {
         // The panel names the server of the manifest URL in use, not the build's.
         if (const size_t at = line.text.find(SERVER_OF_RUN); at != std::string::npos) {
             line.text.replace(at, SERVER_OF_RUN.size(), url_server_part(update_url));
         }
-        EXPECT_TRUE(scr_text_at(f, line.text, x0 + 24, y0 + line.dy, line.color, line.size, UPDATE_PANEL));
+        EXPECT_TRUE(text_at(f, line.text, x0 + 24, y0 + line.dy, line.color, line.size, UPDATE_PANEL));
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, UpdateShot,
-                         ::testing::Combine(::testing::ValuesIn(PROFILES), ::testing::ValuesIn(UPDATE_CASES)),
+                         ::testing::Combine(::testing::ValuesIn(test::SCREEN_PROFILES), ::testing::ValuesIn(UPDATE_CASES)),
                          [](const auto& info) {
                              return std::string(std::get<0>(info.param).name) + "_" + std::get<1>(info.param).name;
                          });

@@ -6,18 +6,17 @@
 #include <vector>
 
 #include "main/home_screen.h"
-#include "support/scr_loop.h"
-#include "support/scr_pixels.h"
+#include "support/pixel_probe.h"
+#include "support/screen_colors.h"
+#include "support/scripted_workers.h"
 
 namespace qz {
 namespace {
 
-using test::ScrLoop;
+using test::ScriptedLoop;
 
-constexpr Color WHITE = 0xffffffff;
-constexpr Color ACCENT = 0xffa855f7;
-constexpr Color SECONDARY = 0xff94a3b8;
-constexpr Color HIGHLIGHT = 0xfffbbf24;
+using namespace test::screen_colors;
+
 constexpr Color PANEL = 0xff160f2c;
 constexpr Color HEADER = 0xff6a38b3;
 constexpr Color BOX = 0xff231742;
@@ -45,7 +44,7 @@ MediaItem found(const std::string& id, const std::string& year) {
     return m;
 }
 
-void press(ScrLoop& loop, const std::vector<Button>& buttons) {
+void press(ScriptedLoop& loop, const std::vector<Button>& buttons) {
     LoopContext c = loop.ctx();
     for (Button b : buttons) handle_search_key(c, b);
 }
@@ -66,7 +65,7 @@ class Editing : public testing::TestWithParam<EditCase> {};
 
 TEST_P(Editing, ButtonsEditTheQuery) {
     const EditCase& c = GetParam();
-    ScrLoop loop;
+    ScriptedLoop loop;
     build_initial_shelves(loop.state, {});
     loop.state.screen = Screen::Search;
     loop.state.search.query = c.query;
@@ -122,7 +121,7 @@ class Moving : public testing::TestWithParam<MoveCase> {};
 
 TEST_P(Moving, HighlightStopsAtTheEdges) {
     const MoveCase& c = GetParam();
-    ScrLoop loop;
+    ScriptedLoop loop;
     loop.state.screen = Screen::Search;
     loop.state.search.key_row = c.row;
     loop.state.search.key_col = c.col;
@@ -140,7 +139,7 @@ INSTANTIATE_TEST_SUITE_P(Edges, Moving,
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(SearchKeys, BClosesAndKeepsQueryAndHighlight) {
-    ScrLoop loop;
+    ScriptedLoop loop;
     loop.state.screen = Screen::Search;
     loop.state.search.query = "ONE P";
     loop.state.search.key_row = 2;
@@ -154,7 +153,7 @@ TEST(SearchKeys, BClosesAndKeepsQueryAndHighlight) {
 }
 
 TEST(SearchKeys, SearchOnBlanksLeavesShelvesAlone) {
-    ScrLoop loop;
+    ScriptedLoop loop;
     build_initial_shelves(loop.state, {watched("a")});
     loop.state.screen = Screen::Search;
     loop.state.search.query = "   ";
@@ -181,7 +180,7 @@ class Placement : public testing::TestWithParam<PlaceCase> {};
 
 TEST_P(Placement, SearchShelfGoesAfterContinueWatchingAndIsFocused) {
     const PlaceCase& c = GetParam();
-    ScrLoop loop;
+    ScriptedLoop loop;
     std::vector<HistoryItem> history;
     if (c.with_history) history.push_back(watched("h"));
     build_initial_shelves(loop.state, history);
@@ -223,7 +222,7 @@ INSTANTIATE_TEST_SUITE_P(Rows, Placement,
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(SearchStart, SecondSearchReusesTheShelfWhereverItStands) {
-    ScrLoop loop;
+    ScriptedLoop loop;
     build_initial_shelves(loop.state, {});
     AppState& s = loop.state;
     s.screen = Screen::Search;
@@ -270,7 +269,7 @@ class Finishing : public testing::TestWithParam<FinishCase> {};
 // Through the real loop pass: the started search's row receives the result.
 TEST_P(Finishing, ResultLandsInTheSearchRow) {
     const FinishCase& c = GetParam();
-    ScrLoop loop;
+    ScriptedLoop loop;
     build_initial_shelves(loop.state, {watched("h")});
     loop.state.screen = Screen::Search;
     loop.state.search.query = " phim ";
@@ -344,18 +343,18 @@ TEST_P(SearchDrawing, PanelOverTheDimmedHomeScreen) {
             ASSERT_EQ(fb.at(x, y), want) << "(" << x << ", " << y << ")";
         }
     }
-    EXPECT_TRUE(test::scr_region_is(fb, x0, y0 + 100, 2, 200, ACCENT));  // outline
-    EXPECT_TRUE(test::scr_region_is(fb, x0 + 718, y0 + 100, 2, 200, ACCENT));
-    EXPECT_TRUE(test::scr_region_is(fb, x0 + 2, y0 + 120, 16, 100, PANEL));
-    EXPECT_TRUE(test::scr_region_is(fb, x0 + 600, y0 + 2, 100, 10, HEADER));
-    EXPECT_TRUE(test::scr_text_at(fb, "TÌM KIẾM PHIM TRÊN NUVALTO", x0 + 24, y0 + 14, WHITE, 18.0f, HEADER));
-    EXPECT_TRUE(test::scr_region_is(fb, x0 + 24, y0 + 80, 1, 14, BOX_OUTLINE));
-    EXPECT_TRUE(test::scr_text_at(fb, "Nhập tên phim cần tìm (Anime, Phim lẻ, Phim bộ)...", x0 + 38, y0 + 78,
-                                  SECONDARY, 16.0f, BOX));
-    const int32_t hint_w = test::scr_text_width(SEARCH_HINT, 12.5f);
-    EXPECT_TRUE(test::scr_text_at(fb, SEARCH_HINT, x0 + (720 - hint_w) / 2, y0 + 398, SECONDARY, 12.5f, PANEL));
+    EXPECT_TRUE(test::region_is(fb, x0, y0 + 100, 2, 200, ACCENT));  // outline
+    EXPECT_TRUE(test::region_is(fb, x0 + 718, y0 + 100, 2, 200, ACCENT));
+    EXPECT_TRUE(test::region_is(fb, x0 + 2, y0 + 120, 16, 100, PANEL));
+    EXPECT_TRUE(test::region_is(fb, x0 + 600, y0 + 2, 100, 10, HEADER));
+    EXPECT_TRUE(test::text_at(fb, "TÌM KIẾM PHIM TRÊN NUVALTO", x0 + 24, y0 + 14, WHITE, 18.0f, HEADER));
+    EXPECT_TRUE(test::region_is(fb, x0 + 24, y0 + 80, 1, 14, BOX_OUTLINE));
+    EXPECT_TRUE(test::text_at(fb, "Nhập tên phim cần tìm (Anime, Phim lẻ, Phim bộ)...", x0 + 38, y0 + 78,
+                              SECONDARY, 16.0f, BOX));
+    const int32_t hint_w = test::text_width(SEARCH_HINT, 12.5f);
+    EXPECT_TRUE(test::text_at(fb, SEARCH_HINT, x0 + (720 - hint_w) / 2, y0 + 398, SECONDARY, 12.5f, PANEL));
     // Without a search running the line under the box stays empty.
-    EXPECT_TRUE(test::scr_region_is(fb, x0 + 30, y0 + 114, 660, 20, PANEL));
+    EXPECT_TRUE(test::region_is(fb, x0 + 30, y0 + 114, 660, 20, PANEL));
 }
 
 TEST_P(SearchDrawing, HighlightedKeyAndLabels) {
@@ -366,20 +365,20 @@ TEST_P(SearchDrawing, HighlightedKeyAndLabels) {
     auto box_x = [&](int32_t k) { return x0() + 20 + 68 * k; };
     auto box_y = [&](int32_t r) { return y0() + 134 + 50 * r; };
     const int32_t lx = box_x(9), ly = box_y(2);
-    EXPECT_TRUE(test::scr_region_is(fb, lx, ly + 8, 2, 26, WHITE));
-    EXPECT_TRUE(test::scr_region_is(fb, lx + 64, ly + 8, 2, 26, WHITE));
-    EXPECT_TRUE(test::scr_region_is(fb, lx + 10, ly, 46, 2, WHITE));
-    EXPECT_TRUE(test::scr_region_is(fb, lx + 2, ly + 2, 8, 8, ACCENT));
-    EXPECT_TRUE(test::scr_text_at(fb, "DEL", lx + (66 - test::scr_text_width("DEL", 14.0f)) / 2, ly + 12, WHITE,
-                                  14.0f, ACCENT));
+    EXPECT_TRUE(test::region_is(fb, lx, ly + 8, 2, 26, WHITE));
+    EXPECT_TRUE(test::region_is(fb, lx + 64, ly + 8, 2, 26, WHITE));
+    EXPECT_TRUE(test::region_is(fb, lx + 10, ly, 46, 2, WHITE));
+    EXPECT_TRUE(test::region_is(fb, lx + 2, ly + 2, 8, 8, ACCENT));
+    EXPECT_TRUE(test::text_at(fb, "DEL", lx + (66 - test::text_width("DEL", 14.0f)) / 2, ly + 12, WHITE,
+                              14.0f, ACCENT));
     // Neighbours are plain keys with grey labels.
-    EXPECT_TRUE(test::scr_region_is(fb, box_x(8) + 2, ly + 2, 8, 8, BOX));
-    EXPECT_TRUE(test::scr_region_is(fb, lx + 2, box_y(1) + 2, 8, 8, BOX));
+    EXPECT_TRUE(test::region_is(fb, box_x(8) + 2, ly + 2, 8, 8, BOX));
+    EXPECT_TRUE(test::region_is(fb, lx + 2, box_y(1) + 2, 8, 8, BOX));
     for (const auto& [label, r, k] : {std::tuple{"CÁCH", 3, 7}, std::tuple{"XÓA", 3, 9}, std::tuple{"1", 0, 0}}) {
-        EXPECT_TRUE(test::scr_text_at(fb, label, box_x(k) + (66 - test::scr_text_width(label, 14.0f)) / 2,
-                                      box_y(r) + 12, KEY_LABEL, 14.0f, BOX));
+        EXPECT_TRUE(test::text_at(fb, label, box_x(k) + (66 - test::text_width(label, 14.0f)) / 2,
+                                  box_y(r) + 12, KEY_LABEL, 14.0f, BOX));
     }
-    test::scr_maybe_write_png(fb, "search_keyboard_" + size_name());
+    test::maybe_write_png(fb, "search_keyboard_" + size_name());
 }
 
 TEST_P(SearchDrawing, QueryWithCursorAndBusyLine) {
@@ -387,10 +386,10 @@ TEST_P(SearchDrawing, QueryWithCursorAndBusyLine) {
     s.search.query = " phim ";
     s.search.busy = true;
     const Framebuffer fb = render(s);
-    EXPECT_TRUE(test::scr_text_at(fb, " phim ▌", x0() + 38, y0() + 78, WHITE, 16.0f, BOX));
+    EXPECT_TRUE(test::text_at(fb, " phim ▌", x0() + 38, y0() + 78, WHITE, 16.0f, BOX));
     // The key row starts at y0 + 134 and covers the bottom of the line.
-    EXPECT_TRUE(test::scr_text_at(fb, SEARCH_BUSY_TEXT, x0() + 38, y0() + 122, HIGHLIGHT, 14.0f, PANEL, y0() + 134));
-    test::scr_maybe_write_png(fb, "search_busy_" + size_name());
+    EXPECT_TRUE(test::text_at(fb, SEARCH_BUSY_TEXT, x0() + 38, y0() + 122, HIGHLIGHT, 14.0f, PANEL, y0() + 134));
+    test::maybe_write_png(fb, "search_busy_" + size_name());
 }
 
 INSTANTIATE_TEST_SUITE_P(Profiles, SearchDrawing, testing::Values(Size{1280, 720}, Size{1024, 768}),

@@ -11,9 +11,10 @@
 #include "main/device_detect.h"
 #include "main/paths.h"
 #include "main/startup.h"
-#include "support/bb_env.h"
-#include "support/bb_fs.h"
-#include "support/bb_stderr.h"
+#include "support/env_guard.h"
+#include "support/files.h"
+#include "support/stderr_capture.h"
+#include "support/temp_dir.h"
 
 namespace qz {
 namespace {
@@ -60,14 +61,14 @@ INSTANTIATE_TEST_SUITE_P(
 class DeviceRoot : public ::testing::Test {
 protected:
     test::TempDir root_;
-    test::ScopedEnv env_{"QZ_DEVICE_ROOT", root_.path()};
+    test::EnvGuard env_{"QZ_DEVICE_ROOT", root_.path()};
     // The host's own settings must not decide these tests.
-    test::ScopedEnv device_{"TRIMUI_DEVICE", std::nullopt};
-    test::ScopedEnv simulator_{"TRIMUI_SIMULATOR", std::nullopt};
+    test::EnvGuard device_{"TRIMUI_DEVICE", std::nullopt};
+    test::EnvGuard simulator_{"TRIMUI_SIMULATOR", std::nullopt};
 };
 
 TEST_F(DeviceRoot, ProfileReadsTheModelFileUnderTheRoot) {
-    test::ScopedEnv device("TRIMUI_DEVICE", "smartpro");
+    test::EnvGuard device("TRIMUI_DEVICE", "smartpro");
     test::write_file(root_ / "etc/trimui_device.txt", "\n  TrimUI Brick\n");
     EXPECT_EQ(detect_device_profile(), DeviceProfile::Brick);
     test::write_file(root_ / "etc/trimui_device.txt", "TrimUI Smart Pro");
@@ -75,7 +76,7 @@ TEST_F(DeviceRoot, ProfileReadsTheModelFileUnderTheRoot) {
 }
 
 TEST_F(DeviceRoot, UnreadableModelFileFallsBackToTheVariable) {
-    test::ScopedEnv device("TRIMUI_DEVICE", "BRICK");
+    test::EnvGuard device("TRIMUI_DEVICE", "BRICK");
     EXPECT_EQ(read_model_file(), std::nullopt);
     EXPECT_EQ(detect_device_profile(), DeviceProfile::Brick);
     // A directory where the file should be opens but cannot be read.
@@ -109,7 +110,7 @@ void PrintTo(const SimulatorCase& c, std::ostream* os) {
 class SimulatorSwitch : public ::testing::TestWithParam<SimulatorCase> {};
 
 TEST_P(SimulatorSwitch, OnlyOneOrTrueForce) {
-    test::ScopedEnv env("TRIMUI_SIMULATOR", GetParam().value);
+    test::EnvGuard env("TRIMUI_SIMULATOR", GetParam().value);
     EXPECT_EQ(simulator_forced(), GetParam().forced) << GetParam().value.value_or("(unset)");
 }
 

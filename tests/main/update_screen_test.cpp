@@ -7,18 +7,17 @@
 #include <vector>
 
 #include "main/home_screen.h"
-#include "support/scr_loop.h"
-#include "support/scr_pixels.h"
+#include "support/pixel_probe.h"
+#include "support/screen_colors.h"
+#include "support/scripted_workers.h"
 
 namespace qz {
 namespace {
 
-using test::ScrLoop;
+using test::ScriptedLoop;
 
-constexpr Color WHITE = 0xffffffff;
-constexpr Color ACCENT = 0xffa855f7;
-constexpr Color SECONDARY = 0xff94a3b8;
-constexpr Color HIGHLIGHT = 0xfffbbf24;
+using namespace test::screen_colors;
+
 constexpr Color ERROR_TEXT = 0xffef4444;
 constexpr Color GOOD_TEXT = 0xff22c55e;
 constexpr Color PANEL = 0xff1d1438;
@@ -96,7 +95,7 @@ class UpdateKeys : public testing::TestWithParam<KeyCase> {};
 
 TEST_P(UpdateKeys, Act) {
     const KeyCase& c = GetParam();
-    ScrLoop loop;
+    ScriptedLoop loop;
     loop.state.screen = Screen::Update;
     loop.state.update.state = make_state(c.before);
     if (c.pending) loop.state.update.pending_manifest = manifest();
@@ -136,7 +135,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(UpdateKeysRun, InstallerRefusedStillShowsTheRunningOne) {
-    ScrLoop loop;
+    ScriptedLoop loop;
     loop.workers.install_accepted = false;  // an installer is already at work
     loop.state.screen = Screen::Update;
     loop.state.update.pending_manifest = manifest();
@@ -258,11 +257,11 @@ TEST_P(UpdatePanels, BandTitleAndLines) {
     const Framebuffer fb = render(size, s);
     const int32_t x0 = (int32_t(size.w) - 640) / 2;
     const int32_t y0 = (int32_t(size.h) - 360) / 2;
-    EXPECT_TRUE(test::scr_region_is(fb, x0 + 520, y0 + 4, 100, 40, c.band));
-    EXPECT_TRUE(test::scr_text_at(fb, c.title, x0 + 24, y0 + 14, WHITE, 18.0f, c.band));
-    EXPECT_TRUE(test::scr_region_is(fb, x0 + 2, y0 + 60, 18, 220, PANEL));
+    EXPECT_TRUE(test::region_is(fb, x0 + 520, y0 + 4, 100, 40, c.band));
+    EXPECT_TRUE(test::text_at(fb, c.title, x0 + 24, y0 + 14, WHITE, 18.0f, c.band));
+    EXPECT_TRUE(test::region_is(fb, x0 + 2, y0 + 60, 18, 220, PANEL));
     for (const Line& line : c.lines) {
-        EXPECT_TRUE(test::scr_text_at(fb, line.text, x0 + 24, y0 + line.dy, line.color, line.size, PANEL))
+        EXPECT_TRUE(test::text_at(fb, line.text, x0 + 24, y0 + line.dy, line.color, line.size, PANEL))
             << "line at y0 + " << line.dy;
     }
     // Outside the panel: the home screen dimmed to 79/255.
@@ -274,7 +273,7 @@ TEST_P(UpdatePanels, BandTitleAndLines) {
                            ((((h >> 8) & 0xff) * 79 / 255) << 8) | ((h & 0xff) * 79 / 255);
         EXPECT_EQ(fb.at(x, y), want) << "(" << x << ", " << y << ")";
     }
-    test::scr_maybe_write_png(fb, std::string("update_") + c.name + "_" + size_name(size));
+    test::maybe_write_png(fb, std::string("update_") + c.name + "_" + size_name(size));
 }
 
 INSTANTIATE_TEST_SUITE_P(All, UpdatePanels,
@@ -292,12 +291,12 @@ TEST_P(UpdateStatusArea, DownloadingStripSpansTheFullWidth) {
     const Framebuffer fb = render(size, panel_state(Kind::Downloading, true));
     const int32_t x0 = (int32_t(size.w) - 640) / 2;
     const int32_t y0 = (int32_t(size.h) - 360) / 2;
-    EXPECT_TRUE(test::scr_region_is(fb, x0 + 24, y0 + 306, 12, 24, STRIP));
-    EXPECT_TRUE(test::scr_region_is(fb, x0 + 600, y0 + 306, 14, 24, STRIP));
-    EXPECT_TRUE(test::scr_text_at(fb, "Đang tải xuống bản cập nhật... Vui lòng không tắt máy", x0 + 40, y0 + 312,
-                                  ACCENT, 14.0f, STRIP));
+    EXPECT_TRUE(test::region_is(fb, x0 + 24, y0 + 306, 12, 24, STRIP));
+    EXPECT_TRUE(test::region_is(fb, x0 + 600, y0 + 306, 14, 24, STRIP));
+    EXPECT_TRUE(test::text_at(fb, "Đang tải xuống bản cập nhật... Vui lòng không tắt máy", x0 + 40, y0 + 312,
+                              ACCENT, 14.0f, STRIP));
     // The install hint is gone while the installer runs.
-    EXPECT_TRUE(test::scr_region_is(fb, x0 + 2, y0 + 300, 20, 40, PANEL));
+    EXPECT_TRUE(test::region_is(fb, x0 + 2, y0 + 300, 20, 40, PANEL));
 }
 
 TEST_P(UpdateStatusArea, LongChangelogStopsAfterFiveLines) {
@@ -316,10 +315,10 @@ TEST_P(UpdateStatusArea, LongChangelogStopsAfterFiveLines) {
             ASSERT_EQ(fb.at(uint32_t(x), uint32_t(y)), ref.at(uint32_t(x), uint32_t(y))) << "(" << x << ", " << y << ")";
         }
     }
-    EXPECT_TRUE(test::scr_region_has_other(fb, x0 + 24, y0 + 130 + 4 * 22, 592, 18, PANEL));  // fifth line
-    EXPECT_TRUE(test::scr_region_is(fb, x0 + 16, y0 + 130 + 5 * 22, 616, 40, PANEL));       // no sixth
-    EXPECT_TRUE(test::scr_text_at(fb, OFFER_LINE, x0 + 24, y0 + 70, ACCENT, 15.0f, PANEL));
-    test::scr_maybe_write_png(fb, "update_long_changelog_" + size_name(size));
+    EXPECT_TRUE(test::region_has_other(fb, x0 + 24, y0 + 130 + 4 * 22, 592, 18, PANEL));  // fifth line
+    EXPECT_TRUE(test::region_is(fb, x0 + 16, y0 + 130 + 5 * 22, 616, 40, PANEL));       // no sixth
+    EXPECT_TRUE(test::text_at(fb, OFFER_LINE, x0 + 24, y0 + 70, ACCENT, 15.0f, PANEL));
+    test::maybe_write_png(fb, "update_long_changelog_" + size_name(size));
 }
 
 INSTANTIATE_TEST_SUITE_P(Profiles, UpdateStatusArea, testing::Values(Size{1280, 720}, Size{1024, 768}),

@@ -5,9 +5,10 @@
 #include <vector>
 
 #include "player/display_layer.h"
-#include "support/bb_env.h"
-#include "support/bb_fs.h"
-#include "support/bb_stderr.h"
+#include "support/env_guard.h"
+#include "support/files.h"
+#include "support/stderr_capture.h"
+#include "support/temp_dir.h"
 
 namespace qz {
 namespace {
@@ -53,7 +54,7 @@ class DisplayLayerTest : public ::testing::Test {
 protected:
     void SetUp() override { test::write_file(root_ / "dev/fb0", ""); }
     test::TempDir root_;
-    test::ScopedEnv env_{"QZ_DEVICE_ROOT", root_.path()};
+    test::EnvGuard env_{"QZ_DEVICE_ROOT", root_.path()};
     FakeDisplayDriver driver_;
 };
 
@@ -142,7 +143,7 @@ TEST_F(DisplayLayerTest, OpenFailureIsLoggedWithTheSystemText) {
 
 TEST(DisplayLayerWithoutFramebuffer, DoesNothingAtAll) {
     test::TempDir root;  // no dev/fb0 here
-    test::ScopedEnv env("QZ_DEVICE_ROOT", root.path());
+    test::EnvGuard env("QZ_DEVICE_ROOT", root.path());
     FakeDisplayDriver driver;
     test::StderrCapture capture;
     set_layer_transparency(true, driver);

@@ -18,6 +18,10 @@
 #include <sstream>
 #include <thread>
 
+#include "support/env_guard.h"
+#include "support/files.h"
+#include "support/temp_dir.h"
+
 namespace qz {
 namespace {
 
@@ -40,13 +44,6 @@ std::set<std::string> lines_of(const std::string& text) {
     std::istringstream in(text);
     for (std::string l; std::getline(in, l);) out.insert(l);
     return out;
-}
-
-fs::path temp_dir() {
-    char tmpl[] = "/tmp/qz_cmd_test_XXXXXX";
-    const char* d = ::mkdtemp(tmpl);
-    EXPECT_NE(d, nullptr);
-    return fs::path(d ? d : "/tmp");
 }
 
 class RunCaptureExit : public ::testing::TestWithParam<int> {};
@@ -128,20 +125,17 @@ void PrintTo(const MissingCase& c, std::ostream* os) { *os << c.name; }
 class RunCaptureMissing : public ::testing::TestWithParam<MissingCase> {
 protected:
     static void SetUpTestSuite() {
-        dir_ = new fs::path(temp_dir());
-        std::ofstream(*dir_ / "plain") << "#!/bin/sh\necho hi\n";
+        dir_ = std::make_unique<test::TempDir>();
+        test::write_file(*dir_ / "plain", "#!/bin/sh\necho hi\n");
         fs::permissions(*dir_ / "plain", fs::perms::owner_read | fs::perms::owner_write);
-        std::ofstream(*dir_ / "garbage") << "vm\n";
+        test::write_file(*dir_ / "garbage", "vm\n");
         fs::permissions(*dir_ / "garbage", fs::perms::owner_all);
     }
-    static void TearDownTestSuite() {
-        fs::remove_all(*dir_);
-        delete dir_;
-    }
-    static std::string resolve(const std::string& p) { return p[0] == '@' ? (*dir_ / p.substr(1)).string() : p; }
-    static fs::path* dir_;
+    static void TearDownTestSuite() { dir_.reset(); }
+    static std::string resolve(const std::string& p) { return p[0] == '@' ? *dir_ / p.substr(1) : p; }
+    static std::unique_ptr<test::TempDir> dir_;
 };
-fs::path* RunCaptureMissing::dir_ = nullptr;
+std::unique_ptr<test::TempDir> RunCaptureMissing::dir_;
 
 TEST_P(RunCaptureMissing, ReportsTheSystemDescription) {
     const auto& c = GetParam();
@@ -166,16 +160,14 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(RunCapture, BareNameIsFoundThroughPath) {
-    fs::path dir = temp_dir();
-    fs::path prog = dir / "qz-path-probe";
-    std::ofstream(prog) << "#!/bin/sh\necho found \"$1\"\n";
-    fs::permissions(prog, fs::perms::owner_all);
-    std::string old_path = std::getenv("PATH") ? std::getenv("PATH") : "";
-    ::setenv("PATH", (dir.string() + ":" + old_path).c_str(), 1);
-    auto out = capture_ok("qz-path-probe", {"arg"});
-    ::setenv("PATH", old_path.c_str(), 1);
+    test::TempDir dir;
+    test::write_script(dir / "qz-path-probe", "echo found \"$1\"\n");
+    CommandOutput out;
+    {
+        test::EnvGuard path("PATH", test::path_with_prefix(dir.path()));
+        out = capture_ok("qz-path-probe", {"arg"});
+    }
     EXPECT_EQ(out.stdout_data, "found arg\n");
-    fs::remove_all(dir);
 }
 
 TEST(RunCapture, NoDescriptorLeaksIntoTheChild) {
@@ -272,7 +264,7 @@ TEST(RunWait, ReturnsTheWaitStatus) {
 
 TEST(RunWait, ChildWritesToOurOwnStdout) {
     // Our stdout is redirected to a file for the length of the run.
-    fs::path dir = temp_dir();
+    test::TempDir dir;
     fs::path file = dir / "out.txt";
     int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     ASSERT_GE(fd, 0);
@@ -287,7 +279,6 @@ TEST(RunWait, ChildWritesToOurOwnStdout) {
     std::ifstream in(file);
     std::string text((std::istreambuf_iterator<char>(in)), {});
     EXPECT_EQ(text, "inherited\n");
-    fs::remove_all(dir);
 }
 
 std::string read_all(ChildProcess& child) {
@@ -337,7 +328,7 @@ TEST(SpawnPiped, AbandonedChildIsKilledAndReaped) {
 }
 
 TEST(SpawnShell, RunsTheLineWithShellSyntax) {
-    fs::path dir = temp_dir();
+    test::TempDir dir;
     fs::path file = dir / "piped.txt";
     auto r = spawn_shell("printf 'b\\na\\n' | sort > '" + file.string() + "'; exit 5");
     ASSERT_TRUE(std::holds_alternative<ChildProcess>(r));
@@ -349,7 +340,6 @@ TEST(SpawnShell, RunsTheLineWithShellSyntax) {
     std::ifstream in(file);
     std::string text((std::istreambuf_iterator<char>(in)), {});
     EXPECT_EQ(text, "a\nb\n");
-    fs::remove_all(dir);
 }
 
 }  // namespace

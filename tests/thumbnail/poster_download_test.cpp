@@ -3,8 +3,11 @@
 
 #include <string>
 
-#include "support/thumb_images.h"
-#include "support/thumb_server.h"
+#include "support/image_fixtures.h"
+#include "support/loopback_server.h"
+#include "support/env_guard.h"
+#include "support/files.h"
+#include "support/temp_dir.h"
 #include "thumbnail/poster_download.h"
 
 namespace qz {
@@ -18,14 +21,14 @@ std::string failure_text(const DownloadResult& r) {
 class PosterDownloadTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!test::thumb_have_tools({"curl", "python3"})) GTEST_SKIP() << "curl or python3 missing";
+        if (!test::have_programs({"curl", "python3"})) GTEST_SKIP() << "curl or python3 missing";
         ASSERT_TRUE(server.running());
     }
-    test::ThumbStaticServer server;
+    test::StaticServer server;
 };
 
 TEST_F(PosterDownloadTest, ReturnsTheBodyByteForByte) {
-    const std::string body = test::thumb_rgba_png(test::thumb_noise(31, 17, true));
+    const std::string body = test::rgba_png(test::noise_image(31, 17, true));
     server.put("poster.png", body);
     DownloadResult r = download_poster(server.url("/poster.png"));
     ASSERT_TRUE(std::holds_alternative<std::string>(r)) << failure_text(r);
@@ -71,8 +74,8 @@ INSTANTIATE_TEST_SUITE_P(Bounds, PosterSizeLimitTest,
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(PosterDownloadProgram, MissingCurlIsCurlError) {
-    test::ThumbTempDir empty_bin;
-    test::ThumbScopedPath path(empty_bin.path());
+    test::TempDir empty_bin;
+    test::EnvGuard path("PATH", empty_bin.path());
     const std::string text = failure_text(download_poster("http://127.0.0.1:1/p.png"));
     EXPECT_EQ(text.rfind("Curl error: ", 0), 0u) << text;
     EXPECT_GT(text.size(), std::string("Curl error: ").size());
@@ -80,14 +83,14 @@ TEST(PosterDownloadProgram, MissingCurlIsCurlError) {
 
 // The poster argument set, and no curl at all for what is not an http(s) URL.
 TEST(PosterDownloadProgram, RunsCurlWithThePosterArgumentsOnlyForHttpUrls) {
-    test::ThumbTempDir bin;
-    test::thumb_write_script(bin.file("curl"), "printf '%s\\n' \"$@\" >> '" + bin.file("calls") + "'\nprintf body\n");
-    test::ThumbScopedPath path(test::thumb_path_with_prefix(bin.path()));
+    test::TempDir bin;
+    test::write_script(bin / "curl", "printf '%s\\n' \"$@\" >> '" + (bin / "calls") + "'\nprintf body\n");
+    test::EnvGuard path("PATH", test::path_with_prefix(bin.path()));
 
     DownloadResult r = download_poster("https://img.example/p.jpg?x=1");
     ASSERT_TRUE(std::holds_alternative<std::string>(r)) << failure_text(r);
     EXPECT_EQ(std::get<std::string>(r), "body");
-    const std::string first_call = test::thumb_read_file(bin.file("calls"));
+    const std::string first_call = test::read_file(bin / "calls");
     EXPECT_EQ(first_call,
               "-4\n-k\n-s\n-f\n-L\n--connect-timeout\n5\n--max-time\n10\n-A\n"
               "Mozilla/5.0 (Linux; Android 10; TrimUI) AppleWebKit/537.36\nhttps://img.example/p.jpg?x=1\n");
@@ -95,7 +98,7 @@ TEST(PosterDownloadProgram, RunsCurlWithThePosterArgumentsOnlyForHttpUrls) {
     for (const char* url : {"file:///etc/passwd", "-o/tmp/x", ""}) {
         EXPECT_EQ(failure_text(download_poster(url)), EMPTY_IMAGE_PAYLOAD) << url;
     }
-    EXPECT_EQ(test::thumb_read_file(bin.file("calls")), first_call) << "curl ran again";
+    EXPECT_EQ(test::read_file(bin / "calls"), first_call) << "curl ran again";
 }
 
 }  // namespace

@@ -10,8 +10,10 @@
 #include <system_error>
 #include <thread>
 
-#include "support/thumb_images.h"
-#include "support/thumb_server.h"
+#include "support/files.h"
+#include "support/image_fixtures.h"
+#include "support/loopback_server.h"
+#include "support/temp_dir.h"
 #include "thumbnail/thumbnail_cache.h"
 #include "thumbnail/thumbnail_file.h"
 
@@ -25,9 +27,9 @@ constexpr size_t FULL_THUMB_BYTES = 240 * 360 * 4;
 class ThumbnailCacheTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!test::thumb_have_tools({"curl", "python3", "cjpeg"})) GTEST_SKIP() << "curl, python3 or cjpeg missing";
+        if (!test::have_programs({"curl", "python3", "cjpeg"})) GTEST_SKIP() << "curl, python3 or cjpeg missing";
         ASSERT_TRUE(server.running());
-        poster = test::thumb_cjpeg(test::thumb_quadrants(500, 750), "-quality 90");
+        poster = test::cjpeg_encode(test::quadrants_image(500, 750), "-quality 90");
         ASSERT_FALSE(poster.empty());
         server.put("poster.jpg", poster);
     }
@@ -54,10 +56,10 @@ protected:
         return nullptr;
     }
 
-    std::string stored_path(const std::string& url) const { return cache_dir.file(thumbnail_file_name(url)); }
+    std::string stored_path(const std::string& url) const { return cache_dir / thumbnail_file_name(url); }
 
-    test::ThumbStaticServer server;
-    test::ThumbTempDir cache_dir;
+    test::StaticServer server;
+    test::TempDir cache_dir;
     std::string poster;
     std::unique_ptr<ThumbnailCache> cache;
 };
@@ -70,11 +72,11 @@ TEST_F(ThumbnailCacheTest, DownloadsScalesStoresAndSharesOneBitmap) {
     ASSERT_NE(image, nullptr);
     EXPECT_EQ(image->width, 240u);
     EXPECT_EQ(image->height, 360u);
-    EXPECT_TRUE(test::thumb_near(test::thumb_pixel(*image, 60, 90), {255, 0, 0, 255}, 12));
+    EXPECT_TRUE(test::rgba_near(test::pixel_at(*image, 60, 90), {255, 0, 0, 255}, 12));
 
     // Later frames get the same immutable bitmap, not a copy.
     EXPECT_EQ(cache->get(url).get(), image.get());
-    const std::string file = test::thumb_read_file(stored_path(url));
+    const std::string file = test::read_file(stored_path(url));
     ASSERT_EQ(file.size(), 8 + FULL_THUMB_BYTES);
     EXPECT_EQ(file.substr(8), std::string(image->pixels.begin(), image->pixels.end()));
     EXPECT_EQ(server.count("/poster.jpg"), 1u);
@@ -82,7 +84,7 @@ TEST_F(ThumbnailCacheTest, DownloadsScalesStoresAndSharesOneBitmap) {
 
 TEST_F(ThumbnailCacheTest, StoredFileIsUsedWithoutTheNetwork) {
     const std::string url = server.url("/poster.jpg");
-    const RgbaBitmap stored = test::thumb_noise(4, 6, true);
+    const RgbaBitmap stored = test::noise_image(4, 6, true);
     ASSERT_TRUE(write_thumbnail_file(stored_path(url), stored));
     start();
     auto image = wait_ready(url);
@@ -107,14 +109,14 @@ TEST_F(ThumbnailCacheTest, SecondRunStartsFromDisk) {
 
 TEST_F(ThumbnailCacheTest, FileOneByteShortIsDownloadedAgainAndRewritten) {
     const std::string url = server.url("/poster.jpg");
-    test::thumb_write_file(stored_path(url), std::string("\xf0\0\0\0\x68\x01\0\0", 8) +
+    test::write_file(stored_path(url), std::string("\xf0\0\0\0\x68\x01\0\0", 8) +
                                                  std::string(FULL_THUMB_BYTES - 1, '\x7f'));
     start();
     auto image = wait_ready(url);
     ASSERT_NE(image, nullptr);
     EXPECT_EQ(server.count("/poster.jpg"), 1u);
-    EXPECT_EQ(test::thumb_read_file(stored_path(url)).size(), 8 + FULL_THUMB_BYTES);
-    EXPECT_NE(test::thumb_pixel(*image, 0, 0).g, 0x7f);
+    EXPECT_EQ(test::read_file(stored_path(url)).size(), 8 + FULL_THUMB_BYTES);
+    EXPECT_NE(test::pixel_at(*image, 0, 0).g, 0x7f);
 }
 
 TEST_F(ThumbnailCacheTest, TrailingQuestionMarkIsAnotherKeyAndFile) {
@@ -197,11 +199,11 @@ TEST_F(ThumbnailCacheTest, EvictsLeastRecentlyUsedAndReloadsFromDisk) {
 }
 
 TEST_F(ThumbnailCacheTest, WorksFromMemoryWhenTheDirectoryIsUnusable) {
-    start(THUMBNAIL_MEMORY_LIMIT, cache_dir.file("missing/below"));
+    start(THUMBNAIL_MEMORY_LIMIT, cache_dir / "missing/below");
     const std::string url = server.url("/poster.jpg");
     ASSERT_NE(wait_ready(url), nullptr);
     EXPECT_NE(cache->get(url), nullptr);
-    EXPECT_FALSE(std::filesystem::exists(cache_dir.file("missing")));
+    EXPECT_FALSE(std::filesystem::exists(cache_dir / "missing"));
 }
 
 TEST_F(ThumbnailCacheTest, ManyPostersAtOnceEachLoadOnce) {
@@ -216,7 +218,7 @@ TEST_F(ThumbnailCacheTest, ManyPostersAtOnceEachLoadOnce) {
 // A thread that cannot be started ends construction with the error; the
 // workers already running are stopped rather than left joinable.
 TEST(ThumbnailCacheStart, ThreadStartFailurePropagates) {
-    test::ThumbTempDir dir;
+    test::TempDir dir;
     std::atomic<int> finished{0};
     int started = 0;
     ThumbnailCacheOptions options;

@@ -2,7 +2,9 @@
 
 #include <string>
 
-#include "support/thumb_images.h"
+#include "support/files.h"
+#include "support/image_fixtures.h"
+#include "support/temp_dir.h"
 #include "thumbnail/thumbnail_file.h"
 
 namespace qz {
@@ -35,12 +37,12 @@ std::string le32(uint32_t v) {
 }
 
 TEST(ThumbnailFile, WritesHeaderThenRowsAndReadsThemBack) {
-    test::ThumbTempDir dir;
-    const RgbaBitmap image = test::thumb_noise(3, 2, true);
-    ASSERT_TRUE(write_thumbnail_file(dir.file("t.raw"), image));
-    const std::string bytes = test::thumb_read_file(dir.file("t.raw"));
+    test::TempDir dir;
+    const RgbaBitmap image = test::noise_image(3, 2, true);
+    ASSERT_TRUE(write_thumbnail_file(dir / "t.raw", image));
+    const std::string bytes = test::read_file(dir / "t.raw");
     EXPECT_EQ(bytes, le32(3) + le32(2) + std::string(image.pixels.begin(), image.pixels.end()));
-    const auto back = read_thumbnail_file(dir.file("t.raw"));
+    const auto back = read_thumbnail_file(dir / "t.raw");
     ASSERT_TRUE(back.has_value());
     EXPECT_EQ(back->width, 3u);
     EXPECT_EQ(back->height, 2u);
@@ -48,11 +50,11 @@ TEST(ThumbnailFile, WritesHeaderThenRowsAndReadsThemBack) {
 }
 
 TEST(ThumbnailFile, RewritingTruncatesALongerFile) {
-    test::ThumbTempDir dir;
-    ASSERT_TRUE(write_thumbnail_file(dir.file("t.raw"), test::thumb_noise(240, 360, false)));
-    ASSERT_TRUE(write_thumbnail_file(dir.file("t.raw"), test::thumb_noise(2, 2, false)));
-    EXPECT_EQ(test::thumb_read_file(dir.file("t.raw")).size(), 8u + 16u);
-    EXPECT_TRUE(read_thumbnail_file(dir.file("t.raw")).has_value());
+    test::TempDir dir;
+    ASSERT_TRUE(write_thumbnail_file(dir / "t.raw", test::noise_image(240, 360, false)));
+    ASSERT_TRUE(write_thumbnail_file(dir / "t.raw", test::noise_image(2, 2, false)));
+    EXPECT_EQ(test::read_file(dir / "t.raw").size(), 8u + 16u);
+    EXPECT_TRUE(read_thumbnail_file(dir / "t.raw").has_value());
 }
 
 struct InvalidCase {
@@ -65,9 +67,9 @@ void PrintTo(const InvalidCase& c, std::ostream* os) { *os << c.name; }
 class InvalidThumbnailFileTest : public ::testing::TestWithParam<InvalidCase> {};
 
 TEST_P(InvalidThumbnailFileTest, IsTreatedAsMissing) {
-    test::ThumbTempDir dir;
-    test::thumb_write_file(dir.file("t.raw"), GetParam().bytes);
-    EXPECT_FALSE(read_thumbnail_file(dir.file("t.raw")).has_value());
+    test::TempDir dir;
+    test::write_file(dir / "t.raw", GetParam().bytes);
+    EXPECT_FALSE(read_thumbnail_file(dir / "t.raw").has_value());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -83,10 +85,10 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ThumbnailFile, MissingFileOrDirectoryIsMissing) {
-    test::ThumbTempDir dir;
-    EXPECT_FALSE(read_thumbnail_file(dir.file("absent.raw")).has_value());
+    test::TempDir dir;
+    EXPECT_FALSE(read_thumbnail_file(dir / "absent.raw").has_value());
     EXPECT_FALSE(read_thumbnail_file(dir.path()).has_value());
-    EXPECT_FALSE(write_thumbnail_file(dir.file("no/such/dir/t.raw"), test::thumb_noise(1, 1, false)));
+    EXPECT_FALSE(write_thumbnail_file(dir / "no/such/dir/t.raw", test::noise_image(1, 1, false)));
 }
 
 }  // namespace

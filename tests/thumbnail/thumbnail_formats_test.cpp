@@ -7,7 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "support/thumb_images.h"
+#include "support/files.h"
+#include "support/image_fixtures.h"
 #include "thumbnail/thumbnail_image.h"
 
 namespace qz {
@@ -47,25 +48,25 @@ std::vector<EncodedCase> encoded_cases() {
     using namespace test;
     return {
         // 480 x 720 halves exactly onto the box: the DCT does all the work.
-        {"jpeg_baseline_half", [] { return thumb_cjpeg(thumb_quadrants(480, 720), "-quality 95"); },
+        {"jpeg_baseline_half", [] { return cjpeg_encode(quadrants_image(480, 720), "-quality 95"); },
          ImageFormat::Jpeg, 240, 360, false, QUADRANTS, 12},
         // Half of 300 x 450 would be smaller than the box: decoded in full.
-        {"jpeg_progressive", [] { return thumb_cjpeg(thumb_quadrants(300, 450), "-quality 95 -progressive"); },
+        {"jpeg_progressive", [] { return cjpeg_encode(quadrants_image(300, 450), "-quality 95 -progressive"); },
          ImageFormat::Jpeg, 300, 450, true, QUADRANTS, 12},
-        {"jpeg_large_quarter", [] { return thumb_cjpeg(thumb_quadrants(1000, 1500), "-quality 90"); },
+        {"jpeg_large_quarter", [] { return cjpeg_encode(quadrants_image(1000, 1500), "-quality 90"); },
          ImageFormat::Jpeg, 250, 375, true, QUADRANTS, 12},
-        {"jpeg_backdrop_quarter", [] { return thumb_cjpeg(thumb_quadrants(1280, 720), "-quality 90"); },
+        {"jpeg_backdrop_quarter", [] { return cjpeg_encode(quadrants_image(1280, 720), "-quality 90"); },
          ImageFormat::Jpeg, 320, 180, true, QUADRANTS, 12},
-        {"jpeg_grey", [] { return thumb_cjpeg(thumb_quadrants(240, 360), "-quality 95 -grayscale"); },
+        {"jpeg_grey", [] { return cjpeg_encode(quadrants_image(240, 360), "-quality 95 -grayscale"); },
          ImageFormat::Jpeg, 240, 360, false, GREY_QUADRANTS, 3},
-        {"jpeg_cmyk", [] { return thumb_convert(thumb_quadrants(480, 720), "-quality 95 -colorspace CMYK", "jpg"); },
+        {"jpeg_cmyk", [] { return convert_encode(quadrants_image(480, 720), "-quality 95 -colorspace CMYK", "jpg"); },
          ImageFormat::Jpeg, 240, 360, false, QUADRANTS, 16},
-        {"webp_lossy_alpha", [] { return thumb_cwebp(thumb_half_transparent(480, 720), "-q 90 -alpha_q 100"); },
+        {"webp_lossy_alpha", [] { return cwebp_encode(half_transparent_image(480, 720), "-q 90 -alpha_q 100"); },
          ImageFormat::Webp, 240, 360, false, HALF_TRANSPARENT, 12},
-        {"webp_large", [] { return thumb_cwebp(thumb_quadrants(1000, 1500), "-q 90"); }, ImageFormat::Webp, 240,
+        {"webp_large", [] { return cwebp_encode(quadrants_image(1000, 1500), "-q 90"); }, ImageFormat::Webp, 240,
          360, false, QUADRANTS, 12},
         // Enlarging is left to the triangle filter.
-        {"webp_small", [] { return thumb_cwebp(thumb_quadrants(100, 150), "-q 95"); }, ImageFormat::Webp, 100,
+        {"webp_small", [] { return cwebp_encode(quadrants_image(100, 150), "-q 95"); }, ImageFormat::Webp, 100,
          150, true, QUADRANTS, 12},
     };
 }
@@ -73,7 +74,7 @@ std::vector<EncodedCase> encoded_cases() {
 class EncodedImageTest : public ::testing::TestWithParam<EncodedCase> {
 protected:
     void SetUp() override {
-        if (!test::thumb_have_tools({"cjpeg", "cwebp", "convert"})) GTEST_SKIP() << "image encoders missing";
+        if (!test::have_programs({"cjpeg", "cwebp", "convert"})) GTEST_SKIP() << "image encoders missing";
     }
 };
 
@@ -92,13 +93,13 @@ TEST_P(EncodedImageTest, DecodesScalesAndKeepsColours) {
     EXPECT_EQ(stats.resampled, c.resampled);
     for (const Sample& s : c.samples) {
         const auto x = static_cast<uint32_t>(s.fx * image.width), y = static_cast<uint32_t>(s.fy * image.height);
-        const Rgba got = test::thumb_pixel(image, x, y);
+        const Rgba got = test::pixel_at(image, x, y);
         if (s.want.a == 0) {
             EXPECT_EQ(got.a, 0) << "at " << x << "," << y;
         } else {
-            EXPECT_TRUE(test::thumb_near(got, s.want, c.tolerance))
-                << "at " << x << "," << y << ": " << test::thumb_describe(got) << " want "
-                << test::thumb_describe(s.want);
+            EXPECT_TRUE(test::rgba_near(got, s.want, c.tolerance))
+                << "at " << x << "," << y << ": " << test::describe_rgba(got) << " want "
+                << test::describe_rgba(s.want);
         }
     }
 }
@@ -117,10 +118,10 @@ bool has_marker(const std::string& jpeg, unsigned char marker) {
 }
 
 TEST(EncodedImageFixtures, ProgressiveAndCmykAreWhatTheySay) {
-    if (!test::thumb_have_tools({"cjpeg", "convert"})) GTEST_SKIP() << "image encoders missing";
-    const std::string progressive = test::thumb_cjpeg(test::thumb_quadrants(300, 450), "-progressive");
+    if (!test::have_programs({"cjpeg", "convert"})) GTEST_SKIP() << "image encoders missing";
+    const std::string progressive = test::cjpeg_encode(test::quadrants_image(300, 450), "-progressive");
     EXPECT_TRUE(has_marker(progressive, 0xc2));  // SOF2
-    const std::string cmyk = test::thumb_convert(test::thumb_quadrants(48, 72), "-colorspace CMYK", "jpg");
+    const std::string cmyk = test::convert_encode(test::quadrants_image(48, 72), "-colorspace CMYK", "jpg");
     EXPECT_NE(cmyk.find("Adobe"), std::string::npos);  // inverted-ink convention
     const size_t sof = cmyk.find("\xff\xc0");
     ASSERT_NE(sof, std::string::npos);
@@ -128,9 +129,9 @@ TEST(EncodedImageFixtures, ProgressiveAndCmykAreWhatTheySay) {
 }
 
 TEST(EncodedImage, LosslessWebpWithAlphaIsExact) {
-    if (!test::thumb_have_tools({"cwebp"})) GTEST_SKIP() << "cwebp missing";
-    const RgbaBitmap source = test::thumb_noise(240, 360, true);
-    const std::string file = test::thumb_cwebp(source, "-lossless -exact");
+    if (!test::have_programs({"cwebp"})) GTEST_SKIP() << "cwebp missing";
+    const RgbaBitmap source = test::noise_image(240, 360, true);
+    const std::string file = test::cwebp_encode(source, "-lossless -exact");
     ASSERT_FALSE(file.empty());
     ThumbnailResult result = make_thumbnail(file);
     ASSERT_TRUE(std::holds_alternative<RgbaBitmap>(result));
@@ -149,7 +150,7 @@ void PrintTo(const ScaledCase& c, std::ostream* os) { *os << c.name; }
 class ScaledDecodeTest : public ::testing::TestWithParam<ScaledCase> {};
 
 TEST_P(ScaledDecodeTest, MatchesFullDecode) {
-    if (!test::thumb_have_tools({"cjpeg", "cwebp"})) GTEST_SKIP() << "image encoders missing";
+    if (!test::have_programs({"cjpeg", "cwebp"})) GTEST_SKIP() << "image encoders missing";
     const std::string file = GetParam().make();
     ASSERT_FALSE(file.empty());
     DecodeStats scaled_stats, full_stats;
@@ -186,8 +187,8 @@ RgbaBitmap gradient(uint32_t w, uint32_t h) {
 
 INSTANTIATE_TEST_SUITE_P(
     Formats, ScaledDecodeTest,
-    ::testing::Values(ScaledCase{"jpeg", [] { return test::thumb_cjpeg(gradient(1000, 1500), "-quality 92"); }},
-                      ScaledCase{"webp", [] { return test::thumb_cwebp(gradient(1000, 1500), "-q 92"); }}),
+    ::testing::Values(ScaledCase{"jpeg", [] { return test::cjpeg_encode(gradient(1000, 1500), "-quality 92"); }},
+                      ScaledCase{"webp", [] { return test::cwebp_encode(gradient(1000, 1500), "-q 92"); }}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

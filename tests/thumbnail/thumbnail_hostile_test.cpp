@@ -5,7 +5,8 @@
 #include <functional>
 #include <string>
 
-#include "support/thumb_images.h"
+#include "support/files.h"
+#include "support/image_fixtures.h"
 #include "thumbnail/thumbnail_image.h"
 
 namespace qz {
@@ -22,9 +23,9 @@ std::string random_bytes(size_t n, uint32_t seed) {
 
 std::string first_half(const std::string& s) { return s.substr(0, s.size() / 2); }
 
-std::string sample_png() { return test::thumb_rgba_png(test::thumb_noise(240, 360, false)); }
-std::string sample_jpeg() { return test::thumb_cjpeg(test::thumb_quadrants(480, 720), "-quality 90"); }
-std::string sample_webp() { return test::thumb_cwebp(test::thumb_quadrants(480, 720), "-q 80"); }
+std::string sample_png() { return test::rgba_png(test::noise_image(240, 360, false)); }
+std::string sample_jpeg() { return test::cjpeg_encode(test::quadrants_image(480, 720), "-quality 90"); }
+std::string sample_webp() { return test::cwebp_encode(test::quadrants_image(480, 720), "-q 80"); }
 
 std::string png_with_damaged_pixels() {
     std::string png = sample_png();
@@ -45,7 +46,7 @@ std::string jpeg_declaring_width(uint16_t width) {
 // A progressive file whose last scan is repeated over and over: each repeat
 // is legal enough to decode, and each costs a full pass over the image.
 std::string jpeg_with_endless_scans() {
-    const std::string jpeg = test::thumb_cjpeg(test::thumb_quadrants(16, 16), "-progressive");
+    const std::string jpeg = test::cjpeg_encode(test::quadrants_image(16, 16), "-progressive");
     const size_t last_scan = jpeg.rfind("\xff\xda");
     if (last_scan == std::string::npos) return {};
     const std::string body = jpeg.substr(0, jpeg.size() - 2);
@@ -57,7 +58,7 @@ std::string jpeg_with_endless_scans() {
 
 // A lossless WebP whose header is rewritten to claim 16384 x 16384.
 std::string webp_declaring_huge_canvas() {
-    std::string webp = test::thumb_cwebp(test::thumb_quadrants(16, 16), "-lossless");
+    std::string webp = test::cwebp_encode(test::quadrants_image(16, 16), "-lossless");
     if (webp.size() < 25 || webp.compare(12, 4, "VP8L") != 0) return {};
     uint32_t bits = 0;
     for (int i = 0; i < 4; ++i) bits |= uint32_t{static_cast<uint8_t>(webp[21 + i])} << (8 * i);
@@ -77,7 +78,7 @@ void PrintTo(const HostileCase& c, std::ostream* os) { *os << c.name; }
 class HostileImageTest : public ::testing::TestWithParam<HostileCase> {
 protected:
     void SetUp() override {
-        if (!test::thumb_have_tools({"cjpeg", "cwebp"})) GTEST_SKIP() << "image encoders missing";
+        if (!test::have_programs({"cjpeg", "cwebp"})) GTEST_SKIP() << "image encoders missing";
     }
 };
 
@@ -98,16 +99,16 @@ INSTANTIATE_TEST_SUITE_P(
     Inputs, HostileImageTest,
     ::testing::Values(
         HostileCase{"empty_body", [] { return std::string(); }, DecodeError::Empty},
-        HostileCase{"png_declares_100000_square", [] { return test::thumb_png_header_only(100000, 100000); },
+        HostileCase{"png_declares_100000_square", [] { return test::png_header_only(100000, 100000); },
                     DecodeError::TooLarge},
-        HostileCase{"png_one_side_too_long", [] { return test::thumb_png_header_only(9000, 10); },
+        HostileCase{"png_one_side_too_long", [] { return test::png_header_only(9000, 10); },
                     DecodeError::TooLarge},
-        HostileCase{"png_49_megapixels", [] { return test::thumb_png_header_only(7000, 7000); },
+        HostileCase{"png_49_megapixels", [] { return test::png_header_only(7000, 7000); },
                     DecodeError::TooLarge},
         // Just inside the limits: refused only because no pixel data follows.
-        HostileCase{"png_header_at_limit_without_data", [] { return test::thumb_png_header_only(8192, 4882); },
+        HostileCase{"png_header_at_limit_without_data", [] { return test::png_header_only(8192, 4882); },
                     DecodeError::Corrupt},
-        HostileCase{"png_declares_zero_width", [] { return test::thumb_png_header_only(0, 10); },
+        HostileCase{"png_declares_zero_width", [] { return test::png_header_only(0, 10); },
                     DecodeError::Corrupt},
         HostileCase{"png_signature_then_random",
                     [] { return std::string("\x89PNG\r\n\x1a\n", 8) + random_bytes(4000, 7); },

@@ -6,7 +6,7 @@
 #include <functional>
 #include <string>
 
-#include "support/thumb_images.h"
+#include "support/image_fixtures.h"
 #include "thumbnail/thumbnail_image.h"
 
 namespace qz {
@@ -14,8 +14,8 @@ namespace {
 
 using test::PngRecipe;
 using test::Rgba;
-using test::thumb_near;
-using test::thumb_pixel;
+using test::rgba_near;
+using test::pixel_at;
 
 // ---------------------------------------------------------------- size rule
 
@@ -220,7 +220,7 @@ class PngColourTypeTest : public ::testing::TestWithParam<PngCase> {};
 
 TEST_P(PngColourTypeTest, ExpandsToEightBitRgba) {
     const PngCase& c = GetParam();
-    const std::string file = test::thumb_encode_png(c.make());
+    const std::string file = test::encode_png(c.make());
     DecodeStats stats;
     ThumbnailResult result = make_thumbnail(file, {}, &stats);
     ASSERT_TRUE(std::holds_alternative<RgbaBitmap>(result));
@@ -232,11 +232,11 @@ TEST_P(PngColourTypeTest, ExpandsToEightBitRgba) {
     int mismatches = 0;
     for (uint32_t y = 0; y < H && mismatches < 5; ++y) {
         for (uint32_t x = 0; x < W && mismatches < 5; ++x) {
-            const Rgba got = thumb_pixel(image, x, y), want = c.expected(x, y);
-            if (!thumb_near(got, want, 0)) {
+            const Rgba got = pixel_at(image, x, y), want = c.expected(x, y);
+            if (!rgba_near(got, want, 0)) {
                 ++mismatches;
-                ADD_FAILURE() << "at " << x << "," << y << ": " << test::thumb_describe(got) << " want "
-                              << test::thumb_describe(want);
+                ADD_FAILURE() << "at " << x << "," << y << ": " << test::describe_rgba(got) << " want "
+                              << test::describe_rgba(want);
             }
         }
     }
@@ -248,9 +248,9 @@ INSTANTIATE_TEST_SUITE_P(Types, PngColourTypeTest, ::testing::ValuesIn(png_cases
 // ------------------------------------------------------------ resampling
 
 TEST(ThumbnailResample, ExactBoxSizeIsStoredUnchanged) {
-    const RgbaBitmap source = test::thumb_noise(240, 360, true);
+    const RgbaBitmap source = test::noise_image(240, 360, true);
     DecodeStats stats;
-    ThumbnailResult result = make_thumbnail(test::thumb_rgba_png(source), {}, &stats);
+    ThumbnailResult result = make_thumbnail(test::rgba_png(source), {}, &stats);
     ASSERT_TRUE(std::holds_alternative<RgbaBitmap>(result));
     EXPECT_FALSE(stats.resampled);
     EXPECT_EQ(std::get<RgbaBitmap>(result).pixels, source.pixels);
@@ -266,16 +266,16 @@ class ThumbnailResampleTest : public ::testing::TestWithParam<ResampleCase> {};
 TEST_P(ThumbnailResampleTest, KeepsLayoutAndColours) {
     const auto [w, h] = GetParam();
     DecodeStats stats;
-    ThumbnailResult result = make_thumbnail(test::thumb_rgba_png(test::thumb_quadrants(w, h)), {}, &stats);
+    ThumbnailResult result = make_thumbnail(test::rgba_png(test::quadrants_image(w, h)), {}, &stats);
     ASSERT_TRUE(std::holds_alternative<RgbaBitmap>(result));
     const RgbaBitmap& image = std::get<RgbaBitmap>(result);
     EXPECT_EQ((ThumbSize{image.width, image.height}), thumbnail_size(w, h));
     EXPECT_TRUE(stats.resampled);
     const uint32_t qx = image.width / 4, qy = image.height / 4;
-    EXPECT_TRUE(thumb_near(thumb_pixel(image, qx, qy), {255, 0, 0, 255}, 0));
-    EXPECT_TRUE(thumb_near(thumb_pixel(image, 3 * qx, qy), {0, 255, 0, 255}, 0));
-    EXPECT_TRUE(thumb_near(thumb_pixel(image, qx, 3 * qy), {0, 0, 255, 255}, 0));
-    EXPECT_TRUE(thumb_near(thumb_pixel(image, 3 * qx, 3 * qy), {255, 255, 255, 255}, 0));
+    EXPECT_TRUE(rgba_near(pixel_at(image, qx, qy), {255, 0, 0, 255}, 0));
+    EXPECT_TRUE(rgba_near(pixel_at(image, 3 * qx, qy), {0, 255, 0, 255}, 0));
+    EXPECT_TRUE(rgba_near(pixel_at(image, qx, 3 * qy), {0, 0, 255, 255}, 0));
+    EXPECT_TRUE(rgba_near(pixel_at(image, 3 * qx, 3 * qy), {255, 255, 255, 255}, 0));
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes, ThumbnailResampleTest,
@@ -284,17 +284,17 @@ INSTANTIATE_TEST_SUITE_P(Sizes, ThumbnailResampleTest,
 
 // Transparent pixels must not bleed their (invisible) colour into the edge.
 TEST(ThumbnailResample, AlphaIsWeightedNotAveragedAsColour) {
-    ThumbnailResult result = make_thumbnail(test::thumb_rgba_png(test::thumb_half_transparent(100, 150)));
+    ThumbnailResult result = make_thumbnail(test::rgba_png(test::half_transparent_image(100, 150)));
     ASSERT_TRUE(std::holds_alternative<RgbaBitmap>(result));
     const RgbaBitmap& image = std::get<RgbaBitmap>(result);
     for (uint32_t x = 0; x < image.width; ++x) {
-        const Rgba p = thumb_pixel(image, x, 100);
+        const Rgba p = pixel_at(image, x, 100);
         if (p.a > 0) {
-            EXPECT_TRUE(thumb_near(p, {255, 0, 0, p.a}, 1)) << x << ": " << test::thumb_describe(p);
+            EXPECT_TRUE(rgba_near(p, {255, 0, 0, p.a}, 1)) << x << ": " << test::describe_rgba(p);
         }
     }
-    EXPECT_EQ(thumb_pixel(image, 10, 10).a, 255);
-    EXPECT_EQ(thumb_pixel(image, 230, 10).a, 0);
+    EXPECT_EQ(pixel_at(image, 10, 10).a, 255);
+    EXPECT_EQ(pixel_at(image, 230, 10).a, 0);
 }
 
 }  // namespace

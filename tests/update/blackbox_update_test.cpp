@@ -18,19 +18,13 @@
 
 #include "build_config.h"
 #include "graphics/framebuffer.h"
-#include "support/bb_child.h"
-#include "support/bb_fifo.h"
-#include "support/bb_fs.h"
-#include "support/scr_pixels.h"
-#include "support/home_loopback.h"
-#include "support/tour_port.h"
-#include "support/upd_server.h"
+#include "support/child.h"
+#include "support/evdev_fifo.h"
+#include "support/files.h"
+#include "support/loopback_server.h"
+#include "support/pixel_probe.h"
+#include "support/temp_dir.h"
 #include "update/ota_client.h"
-
-#define STB_IMAGE_STATIC
-#define STB_IMAGE_IMPLEMENTATION
-#define STBI_ONLY_PNG
-#include <stb_image.h>
 
 namespace qz {
 namespace {
@@ -57,7 +51,7 @@ bool is_executable(const std::string& path) {
 // Where the test packages live and how a manifest names one of them.
 struct Packages {
     std::string dir;
-    std::string sha(const std::string& name) const { return test::upd_package_sha256(dir, name); }
+    std::string sha(const std::string& name) const { return test::update_package_sha256(dir, name); }
 };
 
 std::string manifest_json(const std::string& download_url, const std::string& sha256) {
@@ -87,7 +81,7 @@ const FailureCase FAILURES[] = {
 };
 
 std::string package_url(const FailureCase& c, const std::string& server_url) {
-    if (c.package.empty()) return "http://127.0.0.1:" + std::to_string(test::upd_closed_port()) + "/qz.zip";
+    if (c.package.empty()) return "http://127.0.0.1:" + std::to_string(test::closed_port()) + "/qz.zip";
     return server_url + c.package;
 }
 
@@ -100,23 +94,17 @@ std::string package_sha(const FailureCase& c, const Packages& packages) {
 class UpdateProgram : public ::testing::Test {
 protected:
     void SetUp() override {
-        const auto port = test::home_loopback_port(UPDATE_MANIFEST_URL);
-        if (!port) {
-            GTEST_SKIP() << "this build asks " << UPDATE_MANIFEST_URL
-                         << " for updates; scripts/test builds with QZ_UPDATE_BASE_URL=http://127.0.0.1:18932";
-        }
         test::write_file(dir_ / "root/dev/fb0", "");
         test::make_dirs(dir_ / ("root/" + APP));
         test::make_dirs(dir_ / "root/tmp");
         test::make_dirs(dir_ / "work");
-        for (int i = 0; i < 4; ++i) {
-            fifos_[i] = std::make_unique<test::EventFifo>(dir_ / ("root/dev/input/event" + std::to_string(i)));
-        }
+        fifos_ = test::make_app_event_fifos(dir_ / "root");
         packages_.dir = dir_ / "srv/packages";
-        test::upd_make_packages(packages_.dir, dir_ / "outside/abs.txt");
-        server_ = std::make_unique<test::TourFixedServer>(*port, dir_ / "srv");
-        if (server_->port_taken()) GTEST_SKIP() << server_->problem();
-        ASSERT_TRUE(server_->running()) << server_->problem();
+        test::make_update_packages(packages_.dir, dir_ / "outside/abs.txt");
+        server_ = std::make_unique<test::FixedPortServer>(
+            UPDATE_MANIFEST_URL, "scripts/test builds with QZ_UPDATE_BASE_URL=http://127.0.0.1:18932",
+            [this](int port) { return std::make_unique<test::UpdateServer>(dir_ / "srv", port); });
+        REQUIRE_FIXED_PORT_SERVER(*server_);
         real_package_existed_ = test::path_exists(REAL_PACKAGE);
     }
 
@@ -131,16 +119,7 @@ protected:
     // every node and must not end it), then opens the update screen and waits
     // until the offer is on it.
     void start_and_open_offer() {
-        for (auto& f : fifos_) f->write_event(KEY, KEY_B, 1);
-        test::ChildOptions options;
-        options.program = test::program_path();
-        options.env["QZ_DEVICE_ROOT"] = dir_ / "root";
-        options.cwd = dir_ / "work";
-        options.stderr_file = dir_ / "stderr.txt";
-        child_ = std::make_unique<test::Child>(options);
-        for (auto& f : fifos_) ASSERT_TRUE(f->wait_drained()) << f->path() << "\n" << log();
-        std::this_thread::sleep_for(SETTLE);
-        ASSERT_TRUE(child_->running()) << log();
+        ASSERT_TRUE(test::start_past_flush(child_, test::options_under_root(test::program_path(), dir_.path()), fifos_));
         press(KEY_START);
         ASSERT_TRUE(child_->wait_for_stderr(FOUND_LINE)) << log();
         // The line is written just before the result is sent; give the loop
@@ -183,9 +162,9 @@ protected:
     }
 
     test::TempDir dir_;
-    std::unique_ptr<test::EventFifo> fifos_[4];
+    test::AppEventFifos fifos_;
     Packages packages_;
-    std::unique_ptr<test::TourFixedServer> server_;
+    std::unique_ptr<test::FixedPortServer> server_;
     std::unique_ptr<test::Child> child_;
     bool real_package_existed_ = false;
 };
@@ -258,21 +237,6 @@ constexpr Color OFFER_BAND = 0xff6a38b3;
 constexpr Color RED = 0xffef4444;
 constexpr Color WHITE_TEXT = 0xffffffff;
 
-std::optional<Framebuffer> read_png(const std::string& path) {
-    int w = 0, h = 0, channels = 0;
-    stbi_uc* data = stbi_load(path.c_str(), &w, &h, &channels, 4);
-    if (data == nullptr) return std::nullopt;
-    Framebuffer fb = Framebuffer::in_memory(uint32_t(w), uint32_t(h));
-    for (int y = 0; y < h; ++y) {
-        for (int x = 0; x < w; ++x) {
-            const stbi_uc* p = data + (size_t(y) * w + x) * 4;
-            fb.at(x, y) = 0xff000000u | (Color(p[0]) << 16) | (Color(p[1]) << 8) | Color(p[2]);
-        }
-    }
-    stbi_image_free(data);
-    return fb;
-}
-
 // qz-shot with its own update server on a free port: the manifest URL is an
 // option of the tool, so these cases need not take turns on the fixed port.
 class UpdatePanelShot : public ::testing::TestWithParam<FailureCase> {
@@ -282,41 +246,27 @@ protected:
         test::make_dirs(dir_ / "root/tmp");
         test::make_dirs(dir_ / "work");
         packages_.dir = dir_ / "srv/packages";
-        test::upd_make_packages(packages_.dir, dir_ / "outside/abs.txt");
-        server_ = test::UpdServer::start(dir_ / "srv");
+        test::make_update_packages(packages_.dir, dir_ / "outside/abs.txt");
+        server_ = test::UpdateServer::start(dir_ / "srv");
         ASSERT_TRUE(server_ != nullptr);
-        shot_tool_ = std::string(QZ_BINARY_DIR) + "/qz-shot";
-        ASSERT_TRUE(test::path_exists(shot_tool_)) << "build the qz-shot target first";
     }
 
     // Opens the update screen, confirms the offer and shoots once the
     // installer had ample time to give up.
-    std::optional<Framebuffer> shoot(uint32_t w, uint32_t h) {
-        const std::string out = dir_ / "panel.png";
-        test::ChildOptions options;
-        options.program = shot_tool_;
-        options.args = {"--catalog", "http://127.0.0.1:" + std::to_string(test::upd_closed_port()),
-                        "--update", server_->url("/ota/qz-nuvalto.json"),
-                        "--size", std::to_string(w) + "x" + std::to_string(h),
-                        "--script", "Start;wait:2500;A;wait:4000", "--out", out};
-        options.env["QZ_DEVICE_ROOT"] = dir_ / "root";
-        options.cwd = dir_ / "work";
-        options.stderr_file = dir_ / "shot.txt";
-        test::Child child(options);
-        const std::optional<int> status = child.wait_exit(60s);
-        log_ = child.stderr_text();
-        if (status != 0) {
-            ADD_FAILURE() << "qz-shot ended with " << status.value_or(-1) << "\n" << log_;
-            return std::nullopt;
-        }
-        return read_png(out);
+    const Framebuffer* shoot(uint32_t w, uint32_t h) {
+        test::ShotRequest request;
+        request.catalog_url = "http://127.0.0.1:" + std::to_string(test::closed_port());
+        request.update_url = server_->url("/ota/qz-nuvalto.json");
+        request.width = w;
+        request.height = h;
+        request.script = "Start;wait:2500;A;wait:4000";
+        return run_.run(request) ? run_.frame("final") : nullptr;
     }
 
     test::TempDir dir_;
     Packages packages_;
-    std::unique_ptr<test::UpdServer> server_;
-    std::string shot_tool_;
-    std::string log_;
+    std::unique_ptr<test::UpdateServer> server_;
+    test::ShotRun run_{dir_ / "root", dir_ / "work"};
 };
 
 TEST_P(UpdatePanelShot, OfferStaysWithTheErrorAndTheRetryHint) {
@@ -325,14 +275,14 @@ TEST_P(UpdatePanelShot, OfferStaysWithTheErrorAndTheRetryHint) {
                      manifest_json(package_url(c, server_->url("")), package_sha(c, packages_)));
     for (const auto& [w, h] : {std::pair{1280u, 720u}, std::pair{1024u, 768u}}) {
         SCOPED_TRACE(std::to_string(w) + "x" + std::to_string(h));
-        const std::optional<Framebuffer> fb = shoot(w, h);
-        ASSERT_TRUE(fb.has_value()) << log_;
+        const Framebuffer* fb = shoot(w, h);
+        ASSERT_NE(fb, nullptr) << run_.log();
         const int32_t x0 = (int32_t(w) - 640) / 2, y0 = (int32_t(h) - 360) / 2;
-        EXPECT_TRUE(test::scr_region_is(*fb, x0 + 520, y0 + 4, 100, 40, OFFER_BAND)) << log_;
-        EXPECT_TRUE(test::scr_text_at(*fb, "PHÁT HIỆN BẢN CẬP NHẬT OTA MỚI", x0 + 24, y0 + 14, WHITE_TEXT, 18.0f,
-                                      OFFER_BAND));
-        EXPECT_TRUE(test::scr_text_at(*fb, "Lỗi: " + c.error, x0 + 24, y0 + 280, RED, 14.0f, PANEL)) << log_;
-        EXPECT_TRUE(test::scr_text_at(*fb, "[B] Bỏ qua   [Y] Thử lại", x0 + 24, y0 + 320, WHITE_TEXT, 15.0f, PANEL));
+        EXPECT_TRUE(test::region_is(*fb, x0 + 520, y0 + 4, 100, 40, OFFER_BAND)) << run_.log();
+        EXPECT_TRUE(test::text_at(*fb, "PHÁT HIỆN BẢN CẬP NHẬT OTA MỚI", x0 + 24, y0 + 14, WHITE_TEXT, 18.0f,
+                                  OFFER_BAND));
+        EXPECT_TRUE(test::text_at(*fb, "Lỗi: " + c.error, x0 + 24, y0 + 280, RED, 14.0f, PANEL)) << run_.log();
+        EXPECT_TRUE(test::text_at(*fb, "[B] Bỏ qua   [Y] Thử lại", x0 + 24, y0 + 320, WHITE_TEXT, 15.0f, PANEL));
         EXPECT_FALSE(test::path_exists(dir_ / "root/mnt/SDCARD/Apps/qz-nuvalto/launch.sh"));
         EXPECT_FALSE(test::path_exists(dir_ / "root/tmp/qz-nuvalto-update.zip"));
     }

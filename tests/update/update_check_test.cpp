@@ -6,14 +6,15 @@
 #include <string>
 #include <variant>
 
-#include "support/upd_files.h"
-#include "support/upd_server.h"
+#include "support/files.h"
+#include "support/loopback_server.h"
+#include "support/temp_dir.h"
 #include "update/ota_client.h"
 
 namespace qz {
 namespace {
 
-using test::UpdServer;
+using test::UpdateServer;
 
 std::string manifest_json(const std::string& version, const std::string& name = "Release") {
     return R"({"version": ")" + version + R"(", "name": ")" + name +
@@ -46,30 +47,30 @@ std::string describe(const UpdateCheckResult& r) {
 }
 
 // Serves body (or nothing, for NotFound) as the manifest from a fresh directory.
-std::unique_ptr<UpdServer> serve(const test::UpdTempDir& dir, const std::string& sub, const Endpoint& e,
-                                 int port) {
+std::unique_ptr<UpdateServer> serve(const test::TempDir& dir, const std::string& sub, const Endpoint& e,
+                                    int port) {
     const std::string root = dir / sub;
     std::filesystem::create_directories(root + "/ota");
-    if (e.kind == Endpoint::Serves) test::upd_write_file(root + "/ota/qz-nuvalto.json", e.body);
-    return UpdServer::start(root, port);
+    if (e.kind == Endpoint::Serves) test::write_file(root + "/ota/qz-nuvalto.json", e.body);
+    return UpdateServer::start(root, port);
 }
 
 class UpdateCheck : public ::testing::TestWithParam<CheckCase> {};
 
 TEST_P(UpdateCheck, ReportsWhatTheEndpointsGive) {
     const auto& c = GetParam();
-    test::UpdFallbackPortLock lock;
-    test::UpdTempDir dir;
+    test::PortLock lock(test::UPDATE_FALLBACK_PORT);
+    test::TempDir dir;
 
-    std::unique_ptr<UpdServer> fallback;
+    std::unique_ptr<UpdateServer> fallback;
     if (c.fallback.kind == Endpoint::Down) {
-        if (test::upd_port_accepts(test::UPD_FALLBACK_PORT)) GTEST_SKIP() << "port 4549 is in use";
+        if (test::port_accepts(test::UPDATE_FALLBACK_PORT)) GTEST_SKIP() << "port 4549 is in use";
     } else {
-        fallback = serve(dir, "fallback", c.fallback, test::UPD_FALLBACK_PORT);
+        fallback = serve(dir, "fallback", c.fallback, test::UPDATE_FALLBACK_PORT);
         if (!fallback) GTEST_SKIP() << "port 4549 is taken";
     }
-    std::unique_ptr<UpdServer> primary;
-    std::string url = "http://127.0.0.1:" + std::to_string(test::upd_closed_port()) + "/ota/qz-nuvalto.json";
+    std::unique_ptr<UpdateServer> primary;
+    std::string url = "http://127.0.0.1:" + std::to_string(test::closed_port()) + "/ota/qz-nuvalto.json";
     if (c.primary.kind != Endpoint::Down) {
         primary = serve(dir, "primary", c.primary, 0);
         ASSERT_TRUE(primary);
@@ -115,7 +116,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(UpdateCheckManifest, CarriesEveryFieldAndReplacesInvalidUtf8) {
-    test::UpdTempDir dir;
+    test::TempDir dir;
     auto primary = serve(dir, "primary",
                          serves(R"({"version": "1.0.1", "name": "B)" + std::string("\xff") +
                                 R"(n", "changelog": "Line 1\nLine 2", "download_url": "http://h/p.zip",)"
@@ -135,8 +136,8 @@ TEST(UpdateCheckManifest, CarriesEveryFieldAndReplacesInvalidUtf8) {
 }
 
 TEST(UpdateCheckManifest, ANonHttpPrimaryUrlIsTreatedAsUnreachable) {
-    test::UpdFallbackPortLock lock;
-    if (test::upd_port_accepts(test::UPD_FALLBACK_PORT)) GTEST_SKIP() << "port 4549 is in use";
+    test::PortLock lock(test::UPDATE_FALLBACK_PORT);
+    if (test::port_accepts(test::UPDATE_FALLBACK_PORT)) GTEST_SKIP() << "port 4549 is in use";
     testing::internal::CaptureStderr();
     auto result = check_for_update({"--version", "1.0.0"});
     const std::string log = testing::internal::GetCapturedStderr();

@@ -9,16 +9,19 @@
 #include <string>
 #include <vector>
 
-#include "support/upd_device.h"
+#include "support/files.h"
+#include "support/loopback_server.h"
+#include "support/temp_dir.h"
+#include "support/update_device.h"
 #include "update/ota_client.h"
 
 namespace qz {
 namespace {
 
 namespace fs = std::filesystem;
-using test::upd_exists;
-using test::upd_read_file;
-using test::UpdServer;
+using test::path_exists;
+using test::read_file;
+using test::UpdateServer;
 
 const std::vector<std::string> PACKAGE_FILES = {"bin/qz-nuvalto-native64", "bin/qz-nuvalto-native", "launch.sh",
                                                 "share/readme.txt"};
@@ -45,24 +48,24 @@ protected:
         return result;
     }
 
-    test::UpdDevice dev_;
+    test::UpdateDevice dev_;
     std::string log_;
 };
 
 TEST_F(InstallTest, GoodPackageIsUnpackedAndMadeExecutable) {
     const std::string url = dev_.url("/packages/good.zip");
-    test::upd_write_file(package_file(), "stale leftover");
-    test::upd_write_file(app_dir() + "/share/readme.txt", "old version\n");
+    test::write_file(package_file(), "stale leftover");
+    test::write_file(app_dir() + "/share/readme.txt", "old version\n");
 
     EXPECT_EQ(install(url), std::nullopt) << log_;
 
-    for (const auto& f : PACKAGE_FILES) EXPECT_TRUE(upd_exists(app_dir() + "/" + f)) << f;
-    EXPECT_EQ(upd_read_file(app_dir() + "/share/readme.txt"), "new version\n");  // "-o" overwrote it
+    for (const auto& f : PACKAGE_FILES) EXPECT_TRUE(path_exists(app_dir() + "/" + f)) << f;
+    EXPECT_EQ(read_file(app_dir() + "/share/readme.txt"), "new version\n");  // "-o" overwrote it
     EXPECT_TRUE(is_executable(app_dir() + "/bin/qz-nuvalto-native64"));
     EXPECT_TRUE(is_executable(app_dir() + "/bin/qz-nuvalto-native"));
     EXPECT_TRUE(is_executable(app_dir() + "/launch.sh"));
     EXPECT_FALSE(is_executable(app_dir() + "/share/readme.txt"));  // only the three are marked
-    EXPECT_FALSE(upd_exists(package_file()));
+    EXPECT_FALSE(path_exists(package_file()));
 
     const std::vector<std::string> lines = {
         "[OTA] Starting download from: " + url + "\n",
@@ -89,16 +92,16 @@ class InstallOutcome : public InstallTest, public ::testing::WithParamInterface<
 TEST_P(InstallOutcome, GivesItsTextAndLeavesNoPackage) {
     const auto& c = GetParam();
     const std::string url = c.path.empty()
-                                ? "http://127.0.0.1:" + std::to_string(test::upd_closed_port()) + "/p.zip"
+                                ? "http://127.0.0.1:" + std::to_string(test::closed_port()) + "/p.zip"
                                 : dev_.url(c.path);
     std::string sha256 = c.sha256;
     if (sha256.rfind("=", 0) == 0) sha256 = sha(sha256.substr(1));
-    test::upd_write_file(package_file(), "stale leftover");
+    test::write_file(package_file(), "stale leftover");
 
     auto result = install(url, sha256);
 
     EXPECT_EQ(result.value_or("installed"), c.error) << log_;
-    EXPECT_FALSE(upd_exists(package_file()));
+    EXPECT_FALSE(path_exists(package_file()));
     if (c.error != "installed") {
         EXPECT_TRUE(app_dir_empty());
     }
@@ -121,24 +124,24 @@ TEST_F(InstallTest, ChecksumIsComparedIgnoringCase) {
     std::string upper = sha("good.zip");
     for (char& ch : upper) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
     EXPECT_EQ(install(dev_.url("/packages/good.zip"), " " + upper + "\n"), std::nullopt) << log_;
-    EXPECT_TRUE(upd_exists(app_dir() + "/launch.sh"));
+    EXPECT_TRUE(path_exists(app_dir() + "/launch.sh"));
 }
 
 TEST_F(InstallTest, UrlThatLooksLikeAnOptionIsNeverHandedToCurl) {
     // Read as an option, this would make curl write the package elsewhere.
     const std::string target = dev_.path("written-by-curl");
     EXPECT_EQ(install("-o" + target), UPDATE_ERR_DOWNLOAD);
-    EXPECT_FALSE(upd_exists(target));
+    EXPECT_FALSE(path_exists(target));
 }
 
 TEST_F(InstallTest, EntriesClimbingOutOfTheTargetStayInside) {
     auto result = install(dev_.url("/packages/traversal.zip"));
     // Info-ZIP strips the "../" parts and reports it with a warning status.
     EXPECT_EQ(result, std::optional<std::string>(UPDATE_ERR_EXTRACT));
-    EXPECT_FALSE(upd_exists(dev_.root() + "/mnt/SDCARD/Apps/escaped.txt"));
-    EXPECT_FALSE(upd_exists(dev_.root() + "/mnt/SDCARD/escaped2.txt"));
-    EXPECT_FALSE(upd_exists(dev_.root() + "/mnt/SDCARD/Apps/escaped2.txt"));
-    EXPECT_EQ(upd_read_file(app_dir() + "/share/readme.txt"), "inside\n");
+    EXPECT_FALSE(path_exists(dev_.root() + "/mnt/SDCARD/Apps/escaped.txt"));
+    EXPECT_FALSE(path_exists(dev_.root() + "/mnt/SDCARD/escaped2.txt"));
+    EXPECT_FALSE(path_exists(dev_.root() + "/mnt/SDCARD/Apps/escaped2.txt"));
+    EXPECT_EQ(read_file(app_dir() + "/share/readme.txt"), "inside\n");
     for (const auto& entry : fs::recursive_directory_iterator(dev_.root())) {
         const std::string p = entry.path().string();
         if (p.find("escaped") != std::string::npos) {
@@ -150,14 +153,14 @@ TEST_F(InstallTest, EntriesClimbingOutOfTheTargetStayInside) {
 TEST_F(InstallTest, AbsoluteEntryIsNotWrittenAtItsPath) {
     auto result = install(dev_.url("/packages/absolute.zip"));
     EXPECT_EQ(result, std::optional<std::string>(UPDATE_ERR_EXTRACT));
-    EXPECT_FALSE(upd_exists(dev_.outside_abs()));
-    EXPECT_TRUE(upd_exists(app_dir() + dev_.outside_abs()));  // the leading "/" was dropped
+    EXPECT_FALSE(path_exists(dev_.outside_abs()));
+    EXPECT_TRUE(path_exists(app_dir() + dev_.outside_abs()));  // the leading "/" was dropped
 }
 
 TEST_F(InstallTest, MissingUnzipFailsExtraction) {
     dev_.restrict_path_to({"curl", "chmod", "sha256sum"});
     EXPECT_EQ(install(dev_.url("/packages/good.zip")), std::optional<std::string>(UPDATE_ERR_EXTRACT));
-    EXPECT_FALSE(upd_exists(package_file()));
+    EXPECT_FALSE(path_exists(package_file()));
 }
 
 TEST_F(InstallTest, MissingCurlFailsDownload) {
@@ -168,7 +171,7 @@ TEST_F(InstallTest, MissingCurlFailsDownload) {
 TEST_F(InstallTest, MissingChmodIsIgnored) {
     dev_.restrict_path_to({"curl", "unzip", "sha256sum"});
     EXPECT_EQ(install(dev_.url("/packages/good.zip")), std::nullopt) << log_;
-    EXPECT_TRUE(upd_exists(app_dir() + "/launch.sh"));
+    EXPECT_TRUE(path_exists(app_dir() + "/launch.sh"));
     EXPECT_FALSE(is_executable(app_dir() + "/launch.sh"));
 }
 
@@ -176,7 +179,7 @@ TEST_F(InstallTest, ChecksumThatCannotBeComputedRefusesThePackage) {
     dev_.restrict_path_to({"curl", "unzip", "chmod"});
     EXPECT_EQ(install(dev_.url("/packages/good.zip"), sha("good.zip")),
               std::optional<std::string>(UPDATE_ERR_VERIFY));
-    EXPECT_FALSE(upd_exists(package_file()));
+    EXPECT_FALSE(path_exists(package_file()));
     EXPECT_TRUE(app_dir_empty());
     // Without a checksum the tool is not needed.
     EXPECT_EQ(install(dev_.url("/packages/good.zip")), std::nullopt) << log_;
@@ -206,7 +209,7 @@ class InstallTarget : public ::testing::TestWithParam<TargetCase> {};
 
 TEST_P(InstallTarget, IsChosenByTheRule) {
     const auto& c = GetParam();
-    test::UpdTempDir dir;
+    test::TempDir dir;
     const std::string app = dir / "Apps/qz-nuvalto";
     if (c.app_dir_exists) fs::create_directories(app);
     EXPECT_EQ(choose_install_target(app, c.exe), c.expected == "APP" ? app : c.expected);

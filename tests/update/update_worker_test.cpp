@@ -11,7 +11,8 @@
 #include <variant>
 
 #include "common/channel.h"
-#include "support/upd_device.h"
+#include "support/files.h"
+#include "support/update_device.h"
 #include "update/ota_client.h"
 
 namespace qz {
@@ -62,12 +63,12 @@ protected:
     }
     void TearDown() override { wait_until_idle(); }
 
-    test::UpdDevice dev_;
+    test::UpdateDevice dev_;
 };
 
 TEST_F(UpdateWorker, CheckThreadSendsOneUpdateChecked) {
-    test::upd_write_file(dev_.path("srv/ota/qz-nuvalto.json"),
-                         R"({"version": "1.0.1", "name": "n", "changelog": "c", "download_url": "u"})");
+    test::write_file(dev_.path("srv/ota/qz-nuvalto.json"),
+                     R"({"version": "1.0.1", "name": "n", "changelog": "c", "download_url": "u"})");
     auto [tx, rx] = make_channel<UpdateCheckResult>();
     testing::internal::CaptureStderr();
     start_update_check({dev_.url("/ota/qz-nuvalto.json"), "1.0.0"},
@@ -137,7 +138,7 @@ TEST_F(UpdateWorker, SecondInstallIsRefusedWhileOneRuns) {
     wait_until_idle();
     EXPECT_EQ(status_of(rx.try_recv()), "downloading");
     EXPECT_FALSE(rx.try_recv()) << "the refused install must send nothing";
-    EXPECT_TRUE(test::upd_exists(dev_.app_dir() + "/share/readme.txt"));
+    EXPECT_TRUE(test::path_exists(dev_.app_dir() + "/share/readme.txt"));
 
     // Once the slot is free, a new install is accepted.
     EXPECT_TRUE(start_update_install(install_options(dev_.url("/packages/corrupt.zip")), reporter(tx)));

@@ -21,4 +21,13 @@ private:
     int file_fd_ = -1;
 };
 
+// Everything written to standard error while fn runs (worker threads log
+// before they send, so their lines are in once their messages arrived).
+template <class Fn>
+std::string stderr_of(Fn fn) {
+    StderrCapture capture;
+    fn();
+    return capture.text();
+}
+
 }  // namespace qz::test

@@ -1,49 +1,16 @@
-#include "support/thumb_images.h"
+#include "support/image_fixtures.h"
 
 #include <png.h>
 #include <zlib.h>
 
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <stdexcept>
 
+#include "support/files.h"
+#include "support/temp_dir.h"
+
 namespace qz::test {
-
-ThumbTempDir::ThumbTempDir() {
-    char pattern[] = "/tmp/qz-thumb-XXXXXX";
-    if (!::mkdtemp(pattern)) throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
-}
-
-ThumbTempDir::~ThumbTempDir() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-}
-
-std::string thumb_read_file(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
-void thumb_write_file(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (!out) throw std::runtime_error("cannot write " + path);
-}
-
-bool thumb_run(const std::string& command) { return std::system(command.c_str()) == 0; }
-
-bool thumb_have_tools(const std::vector<std::string>& programs) {
-    for (const auto& p : programs) {
-        if (!thumb_run("command -v " + p + " >/dev/null 2>&1")) return false;
-    }
-    return true;
-}
 
 namespace {
 
@@ -71,7 +38,7 @@ void put_be32(std::string& out, uint32_t v) {
 
 }  // namespace
 
-std::string thumb_encode_png(const PngRecipe& recipe) {
+std::string encode_png(const PngRecipe& recipe) {
     std::string out;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png_create_info_struct(png);
@@ -111,7 +78,7 @@ std::string thumb_encode_png(const PngRecipe& recipe) {
     return out;
 }
 
-std::string thumb_png_header_only(uint32_t width, uint32_t height) {
+std::string png_header_only(uint32_t width, uint32_t height) {
     std::string out("\x89PNG\r\n\x1a\n", 8);
     std::string ihdr;
     put_be32(ihdr, width);
@@ -120,7 +87,7 @@ std::string thumb_png_header_only(uint32_t width, uint32_t height) {
     return out + chunk("IHDR", ihdr);
 }
 
-std::string thumb_rgba_png(const RgbaBitmap& image) {
+std::string rgba_png(const RgbaBitmap& image) {
     PngRecipe recipe;
     recipe.width = image.width;
     recipe.height = image.height;
@@ -129,7 +96,7 @@ std::string thumb_rgba_png(const RgbaBitmap& image) {
         auto begin = image.pixels.begin() + static_cast<std::ptrdiff_t>(y) * image.width * 4;
         recipe.rows.emplace_back(begin, begin + image.width * 4);
     }
-    return thumb_encode_png(recipe);
+    return encode_png(recipe);
 }
 
 namespace {
@@ -149,7 +116,7 @@ RgbaBitmap filled(uint32_t width, uint32_t height, Rgba (*colour)(uint32_t, uint
 }
 }  // namespace
 
-RgbaBitmap thumb_quadrants(uint32_t width, uint32_t height) {
+RgbaBitmap quadrants_image(uint32_t width, uint32_t height) {
     return filled(width, height, [](uint32_t x, uint32_t y, uint32_t w, uint32_t h) -> Rgba {
         const bool right = x >= w / 2, bottom = y >= h / 2;
         if (!bottom) return right ? Rgba{0, 255, 0, 255} : Rgba{255, 0, 0, 255};
@@ -157,13 +124,13 @@ RgbaBitmap thumb_quadrants(uint32_t width, uint32_t height) {
     });
 }
 
-RgbaBitmap thumb_half_transparent(uint32_t width, uint32_t height) {
+RgbaBitmap half_transparent_image(uint32_t width, uint32_t height) {
     return filled(width, height, [](uint32_t x, uint32_t, uint32_t w, uint32_t) -> Rgba {
         return x < w / 2 ? Rgba{255, 0, 0, 255} : Rgba{0, 0, 255, 0};
     });
 }
 
-RgbaBitmap thumb_noise(uint32_t width, uint32_t height, bool with_alpha) {
+RgbaBitmap noise_image(uint32_t width, uint32_t height, bool with_alpha) {
     RgbaBitmap image{width, height, std::vector<uint8_t>(static_cast<size_t>(width) * height * 4)};
     uint32_t state = 0x12345678u;
     for (size_t i = 0; i < image.pixels.size(); ++i) {
@@ -174,52 +141,52 @@ RgbaBitmap thumb_noise(uint32_t width, uint32_t height, bool with_alpha) {
     return image;
 }
 
-void thumb_write_ppm(const std::string& path, const RgbaBitmap& image) {
+void write_ppm(const std::string& path, const RgbaBitmap& image) {
     std::string out = "P6\n" + std::to_string(image.width) + " " + std::to_string(image.height) + "\n255\n";
     for (size_t i = 0; i < image.pixels.size(); i += 4) {
         out.append(reinterpret_cast<const char*>(&image.pixels[i]), 3);
     }
-    thumb_write_file(path, out);
+    write_file(path, out);
 }
 
 namespace {
 std::string encode_with(const std::string& input_name, const std::string& input_bytes, const std::string& command,
                         const std::string& output_name) {
-    ThumbTempDir dir;
-    thumb_write_file(dir.file(input_name), input_bytes);
+    TempDir dir;
+    write_file(dir / input_name, input_bytes);
     const std::string full = "cd '" + dir.path() + "' && " + command + " >/dev/null 2>&1";
-    if (!thumb_run(full)) return {};
-    return thumb_read_file(dir.file(output_name));
+    if (!run_shell(full)) return {};
+    return read_file(dir / output_name);
 }
 }  // namespace
 
-std::string thumb_cjpeg(const RgbaBitmap& image, const std::string& flags) {
-    ThumbTempDir dir;
-    thumb_write_ppm(dir.file("in.ppm"), image);
-    return encode_with("in.ppm", thumb_read_file(dir.file("in.ppm")), "cjpeg " + flags + " -outfile out.jpg in.ppm",
+std::string cjpeg_encode(const RgbaBitmap& image, const std::string& flags) {
+    TempDir dir;
+    write_ppm(dir / "in.ppm", image);
+    return encode_with("in.ppm", read_file(dir / "in.ppm"), "cjpeg " + flags + " -outfile out.jpg in.ppm",
                        "out.jpg");
 }
 
-std::string thumb_convert(const RgbaBitmap& image, const std::string& args, const std::string& extension) {
-    return encode_with("in.png", thumb_rgba_png(image), "convert in.png " + args + " out." + extension,
+std::string convert_encode(const RgbaBitmap& image, const std::string& args, const std::string& extension) {
+    return encode_with("in.png", rgba_png(image), "convert in.png " + args + " out." + extension,
                        "out." + extension);
 }
 
-std::string thumb_cwebp(const RgbaBitmap& image, const std::string& flags) {
-    return encode_with("in.png", thumb_rgba_png(image), "cwebp " + flags + " in.png -o out.webp", "out.webp");
+std::string cwebp_encode(const RgbaBitmap& image, const std::string& flags) {
+    return encode_with("in.png", rgba_png(image), "cwebp " + flags + " in.png -o out.webp", "out.webp");
 }
 
-Rgba thumb_pixel(const RgbaBitmap& image, uint32_t x, uint32_t y) {
+Rgba pixel_at(const RgbaBitmap& image, uint32_t x, uint32_t y) {
     const uint8_t* p = &image.pixels[(static_cast<size_t>(y) * image.width + x) * 4];
     return {p[0], p[1], p[2], p[3]};
 }
 
-bool thumb_near(Rgba got, Rgba want, int tolerance) {
+bool rgba_near(Rgba got, Rgba want, int tolerance) {
     auto close = [&](uint8_t a, uint8_t b) { return std::abs(int{a} - int{b}) <= tolerance; };
     return close(got.r, want.r) && close(got.g, want.g) && close(got.b, want.b) && close(got.a, want.a);
 }
 
-std::string thumb_describe(Rgba p) {
+std::string describe_rgba(Rgba p) {
     char text[48];
     std::snprintf(text, sizeof text, "(%d,%d,%d,%d)", p.r, p.g, p.b, p.a);
     return text;

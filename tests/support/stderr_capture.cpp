@@ -1,4 +1,4 @@
-#include "support/bb_stderr.h"
+#include "support/stderr_capture.h"
 
 #include <stdlib.h>
 #include <unistd.h>

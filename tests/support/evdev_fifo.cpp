@@ -1,15 +1,14 @@
-#include "support/bb_fifo.h"
+#include "support/evdev_fifo.h"
 
 #include <fcntl.h>
 #include <sys/ioctl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstring>
 #include <stdexcept>
 #include <thread>
 
-#include "support/bb_fs.h"
+#include "support/files.h"
 
 namespace qz::test {
 
@@ -32,8 +31,7 @@ std::vector<uint8_t> evdev_records(std::initializer_list<std::array<int32_t, 3>>
 }
 
 EventFifo::EventFifo(std::string path) : path_(std::move(path)) {
-    make_dirs(path_.substr(0, path_.rfind('/')));
-    if (::mkfifo(path_.c_str(), 0666) != 0) throw std::runtime_error("mkfifo failed: " + path_);
+    make_fifo(path_);
     fd_ = ::open(path_.c_str(), O_RDWR | O_CLOEXEC);
     if (fd_ < 0) throw std::runtime_error("cannot open fifo: " + path_);
 }
@@ -68,6 +66,14 @@ bool EventFifo::wait_drained(std::chrono::milliseconds timeout) const {
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     return true;
+}
+
+AppEventFifos make_app_event_fifos(const std::string& root) {
+    AppEventFifos fifos;
+    for (size_t i = 0; i < fifos.size(); ++i) {
+        fifos[i] = std::make_unique<EventFifo>(root + "/dev/input/event" + std::to_string(i));
+    }
+    return fifos;
 }
 
 }  // namespace qz::test

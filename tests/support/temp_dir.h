@@ -4,7 +4,8 @@
 
 namespace qz::test {
 
-// A fresh directory under /tmp, removed with everything in it at the end.
+// A fresh directory under /tmp, removed with everything in it at the end
+// (permissions a test took away are given back first, so removal succeeds).
 class TempDir {
 public:
     TempDir();
@@ -19,13 +20,5 @@ public:
 private:
     std::string path_;
 };
-
-// Creates missing parent directories first.
-void write_file(const std::string& path, const std::string& content);
-void make_dirs(const std::string& path);
-// Empty when the file cannot be read.
-std::string read_file(const std::string& path);
-bool path_exists(const std::string& path);
-bool is_directory(const std::string& path);
 
 }  // namespace qz::test

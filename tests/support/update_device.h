@@ -1,22 +1,23 @@
 #pragma once
 
+#include <initializer_list>
 #include <memory>
 #include <string>
 
-#include "support/upd_files.h"
-#include "support/upd_server.h"
+#include "support/env_guard.h"
+#include "support/loopback_server.h"
+#include "support/temp_dir.h"
 
 namespace qz::test {
 
 // A device root with "/tmp" and the app directory, the test packages served by
-// a loopback update server, and QZ_DEVICE_ROOT pointing at the root (unset
-// again, and PATH restored, when the object goes).
-class UpdDevice {
+// a loopback update server, and QZ_DEVICE_ROOT pointing at the root (put
+// back, like PATH, when the object goes).
+class UpdateDevice {
 public:
-    UpdDevice();
-    ~UpdDevice();
-    UpdDevice(const UpdDevice&) = delete;
-    UpdDevice& operator=(const UpdDevice&) = delete;
+    UpdateDevice();
+    UpdateDevice(const UpdateDevice&) = delete;
+    UpdateDevice& operator=(const UpdateDevice&) = delete;
 
     bool ready() const { return server_ != nullptr; }
     const std::string& root() const { return root_; }
@@ -32,10 +33,11 @@ public:
     void restrict_path_to(std::initializer_list<const char*> programs);
 
 private:
-    UpdTempDir dir_;
+    TempDir dir_;
     std::string root_;
-    std::unique_ptr<UpdServer> server_;
-    std::string saved_path_;
+    std::unique_ptr<UpdateServer> server_;
+    EnvGuard path_{"PATH"};
+    EnvGuard device_root_{"QZ_DEVICE_ROOT"};
 };
 
 }  // namespace qz::test

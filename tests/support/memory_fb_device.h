@@ -11,7 +11,7 @@
 
 #include "graphics/framebuffer_device.h"
 
-namespace qz::testing_support {
+namespace qz::test {
 
 // What the device reports and what was done to it; shared with the test,
 // which keeps it after the Framebuffer has taken the device.
@@ -86,4 +86,4 @@ inline void describe_panel(MemoryFbState& s, uint32_t width, uint32_t height, ui
     s.fix.smem_len = mapping_len;
 }
 
-}  // namespace qz::testing_support
+}  // namespace qz::test
