@@ -66,6 +66,13 @@ struct Frame {
     std::string over;  // picture under the overlay
 };
 
+Frame at_position(int64_t position_ms, int64_t duration_ms) {
+    Frame f;
+    f.position_ms = position_ms;
+    f.duration_ms = duration_ms;
+    return f;
+}
+
 // A PNG read back with its own alpha; channels is what the file holds.
 std::unique_ptr<Framebuffer> read_rgba_png(const std::string& path, int& channels) {
     int w = 0, h = 0;
@@ -235,10 +242,7 @@ TEST_P(OverlayShot, ProgressFillAndKnobFollowThePosition) {
     const bool standard = GetParam().w == 1280;
     for (const ProgressCase& c : PROGRESS) {
         SCOPED_TRACE(c.name);
-        Frame frame;
-        frame.position_ms = c.position_ms;
-        frame.duration_ms = c.duration_ms;
-        shoot(frame);
+        shoot(at_position(c.position_ms, c.duration_ms));
         if (HasFatalFailure()) return;
         expect_progress(standard ? c.knob_standard : c.knob_brick);
     }
@@ -257,10 +261,7 @@ TEST_P(OverlayShot, TimesSwitchToHoursFromOneHourOn) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
-        Frame frame;
-        frame.position_ms = c.position_ms;
-        frame.duration_ms = c.duration_ms;
-        shoot(frame);
+        shoot(at_position(c.position_ms, c.duration_ms));
         if (HasFatalFailure()) return;
         EXPECT_TRUE(scr_text_at(fb(), c.text, 35, h() - 57, WHITE, 16, FOOTER));
     }

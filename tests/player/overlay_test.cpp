@@ -12,16 +12,13 @@
 namespace qz {
 namespace {
 
-OverlayView busy_view() {
-    OverlayView v;
-    v.title = "Người Phán Xử";
-    v.label = "Tập 12";
-    v.position_ms = 50000;
-    v.duration_ms = 100000;
-    v.paused = true;
-    v.message = "ÂM LƯỢNG: 45%";
-    return v;
-}
+// Paused with a message: the most the overlay draws.
+const OverlayView BUSY{.title = "Người Phán Xử",
+                       .label = "Tập 12",
+                       .position_ms = 50000,
+                       .duration_ms = 100000,
+                       .paused = true,
+                       .message = "ÂM LƯỢNG: 45%"};
 
 // The back-end draws every frame into the same buffer: nothing of the last
 // frame may survive into one that shows less.
@@ -29,8 +26,8 @@ TEST(Overlay, EachFrameStartsFromTransparent) {
     Framebuffer fb = Framebuffer::in_memory(1280, 720);
     TextRenderer text(fb);
     fb.clear(0xff123456);
-    draw_playback_overlay(fb, text, busy_view());
-    OverlayView quiet = busy_view();
+    draw_playback_overlay(fb, text, BUSY);
+    OverlayView quiet = BUSY;
     quiet.paused = false;
     quiet.message.reset();
     draw_playback_overlay(fb, text, quiet);
@@ -47,7 +44,7 @@ TEST(Overlay, TinyBuffersClip) {
         SCOPED_TRACE(std::to_string(s[0]) + "x" + std::to_string(s[1]));
         Framebuffer fb = Framebuffer::in_memory(s[0], s[1]);
         TextRenderer text(fb);
-        OverlayView view = busy_view();
+        OverlayView view = BUSY;
         view.message = std::string(400, 'W');
         draw_playback_overlay(fb, text, view);
         EXPECT_EQ(fb.at(0, s[1] - 1), 0xe8120b24u) << "the footer band, drawn after the box, owns the last row";
