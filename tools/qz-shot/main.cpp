@@ -3,6 +3,8 @@
 //
 //   qz-shot --specimen [--size WxH] --out FILE.png [--rgba]
 //   qz-shot --catalog URL [--update URL] [--size WxH] [--script "STEP;..."] --out FILE.png
+//   qz-shot --overlay [--size WxH] --title T --label L --position-ms P --duration-ms D [--paused]
+//           [--message TEXT] [--over IMAGE] --out FILE.png
 //
 // Each mode is one entry of MODES; the options are shared by all of them.
 
@@ -24,11 +26,14 @@ struct Mode {
     bool takes_value;
     std::string_view summary;
     int (*run)(const Options&);
+    bool own_options = false;  // unknown arguments go to the mode in Options::mode_args
 };
 
 constexpr Mode MODES[] = {
     {"--specimen", false, "every interface text at its size and each drawing primitive", run_specimen},
     {"--catalog", true, "the real program against the catalog at URL, driven by --script", run_catalog},
+    {"--overlay", false, "one playback overlay frame with its alpha; its own options: --title T --label L\n"
+                  "                  --position-ms P --duration-ms D [--paused] [--message TEXT] [--over IMAGE]", run_overlay, true},
 };
 
 constexpr uint32_t MAX_SIDE = 16384;
@@ -100,10 +105,12 @@ std::variant<Options, std::string> parse_args(const std::vector<std::string_view
         } else if (a == "--rgba") {
             o.rgba = true;
         } else {
-            return "unknown argument: " + std::string(a);
+            o.mode_args.push_back(a);
         }
     }
     if (o.mode.empty()) return std::string("no mode given");
+    if (!o.mode_args.empty() && !find_mode(o.mode)->own_options)
+        return "unknown argument: " + std::string(o.mode_args.front());
     if (o.out.empty()) return std::string("--out FILE is required");
     return o;
 }

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "graphics/framebuffer.h"
 
@@ -16,6 +18,7 @@ struct Options {
     bool rgba = false;
     std::string script;      // --script "STEP;STEP;..."
     std::string update_url;  // --update URL: manifest URL for this run
+    std::vector<std::string_view> mode_args;  // arguments only the mode knows, in order
 };
 
 // Writes the back buffer to path as PNG; 0 on success, 1 with a message.
@@ -24,5 +27,6 @@ inline int save(const Framebuffer& fb, const Options& o) { return save_png(fb, o
 
 int run_specimen(const Options& options);
 int run_catalog(const Options& options);
+int run_overlay(const Options& options);
 
 }  // namespace qz::shot
