@@ -91,6 +91,15 @@ void append(std::string& out, char32_t cp) {
     }
 }
 
+std::string make_valid(std::string_view bytes) {
+    if (is_valid(bytes)) return std::string(bytes);
+    std::string out;
+    out.reserve(bytes.size());
+    size_t pos = 0;
+    while (pos < bytes.size()) append(out, next(bytes, pos));
+    return out;
+}
+
 bool is_space(char32_t c) {
     // Unicode White_Space property.
     return (c >= 0x09 && c <= 0x0D) || c == 0x20 || c == 0x85 || c == 0xA0 || c == 0x1680 ||

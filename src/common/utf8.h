@@ -12,6 +12,10 @@ char32_t next(std::string_view text, size_t& pos);
 
 bool is_valid(std::string_view text);
 
+// The text with every malformed sequence replaced by U+FFFD (bytes from a
+// program or server that promised UTF-8 and may not keep the promise).
+std::string make_valid(std::string_view bytes);
+
 // Number of code points (Unicode scalar values), never bytes.
 size_t length(std::string_view text);
 

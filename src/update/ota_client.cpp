@@ -23,15 +23,6 @@ namespace {
 
 std::atomic<bool> g_install_running{false};
 
-std::string to_utf8_lossy(std::string_view bytes) {
-    if (utf8::is_valid(bytes)) return std::string(bytes);
-    std::string out;
-    out.reserve(bytes.size());
-    size_t pos = 0;
-    while (pos < bytes.size()) utf8::append(out, utf8::next(bytes, pos));
-    return out;
-}
-
 // The body of a successful, non-empty curl run; nullopt otherwise.
 std::optional<std::string> fetch_body(const std::vector<std::string>& args) {
     auto result = run_capture("curl", args);
@@ -103,7 +94,7 @@ UpdateCheckResult check_for_update(const UpdateCheckOptions& options) {
         body = fetch_body(curl_args_manifest_fallback());
         if (!body) return std::string(UPDATE_ERR_UNREACHABLE);
     }
-    auto manifest = parse_ota_manifest(to_utf8_lossy(*body));
+    auto manifest = parse_ota_manifest(utf8::make_valid(*body));
     if (!manifest) return std::string(UPDATE_ERR_INVALID_MANIFEST);
     if (is_newer_version(manifest->version, options.current_version)) {
         log::ota("Found new version: " + manifest->version + " (current: " + options.current_version + ")");
@@ -126,7 +117,7 @@ std::string choose_install_target(const std::string& app_dir, const std::string&
     if (!bin) return app_dir;
     auto top = parent_of(*bin);
     if (!top) return app_dir;
-    return to_utf8_lossy(top->string());
+    return utf8::make_valid(top->string());
 }
 
 std::optional<std::string> install_update_package(const UpdateInstallOptions& options) {
