@@ -2,11 +2,14 @@
 
 #include "build_config.h"
 #include "catalog/catalog_fetch.h"
+#include "player/launcher.h"
 #include "update/ota_client.h"
 
 namespace qz {
 
-ServiceUrls default_service_urls() { return {CATALOG_BASE_URL, UPDATE_MANIFEST_URL}; }
+ServiceUrls default_service_urls() {
+    return {CATALOG_BASE_URL, UPDATE_MANIFEST_URL, SIGNED_STREAM_HOST, SIGNED_STREAM_MARKER};
+}
 
 AppWorkers::AppWorkers(Sender<WorkerMessage> results, ServiceUrls urls)
     : results_(std::move(results)), urls_(std::move(urls)) {}
@@ -29,7 +32,8 @@ bool AppWorkers::start_update_install(const OtaManifest& manifest) {
 
 PlaybackOutcome AppWorkers::play(Framebuffer& fb, const std::string& url, const std::string& title,
                                  const std::string& label, std::optional<int64_t> resume_secs) {
-    return start_playback(fb, url, title, label, resume_secs);
+    const LaunchOptions options{urls_.catalog_base, urls_.signed_stream_host, urls_.signed_stream_marker};
+    return start_playback(fb, PlayRequest{url, title, label, resume_secs}, options, production_backends());
 }
 
 }  // namespace qz

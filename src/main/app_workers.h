@@ -11,10 +11,13 @@
 
 namespace qz {
 
-// Where the workers send their requests; the defaults are the build's.
+// Where the workers send their requests, and which stream URLs the catalog
+// signs; the defaults are the build's.
 struct ServiceUrls {
     std::string catalog_base;
     std::string update_manifest;
+    std::string signed_stream_host;
+    std::string signed_stream_marker;
 };
 ServiceUrls default_service_urls();
 
