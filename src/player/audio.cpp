@@ -1,6 +1,5 @@
 #include "player/audio.h"
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -23,11 +22,6 @@ namespace {
 // is not it.
 constexpr size_t SETTINGS_MAX_BYTES = 1 << 20;
 constexpr size_t HEADSET_ADDRESS_MAX_BYTES = 4096;
-
-bool device_file_exists(const char* absolute_path) {
-    struct stat st {};
-    return ::stat(device_path(absolute_path).c_str(), &st) == 0;
-}
 
 // A path inside a shell command line: device paths need no quoting and stay
 // exactly as the firmware expects them; anything else (a test's device root)
@@ -97,7 +91,7 @@ uint32_t read_stored_volume() {
 uint32_t mixer_attenuation(uint32_t level) { return (VOLUME_MAX - std::min(level, VOLUME_MAX)) * 29 / 10; }
 
 void apply_volume(uint32_t level, bool show_firmware_message) {
-    if (!device_file_exists(paths::FRAMEBUFFER)) return;
+    if (!device_path_exists(paths::FRAMEBUFFER)) return;
     const uint32_t capped = std::min(level, VOLUME_MAX);
     const std::string decimal = std::to_string(capped);
     (void)run_wait(device_path(paths::SYSTEMVAL), {"vol", decimal});
@@ -120,7 +114,7 @@ void apply_volume(uint32_t level, bool show_firmware_message) {
 }
 
 std::optional<std::string> bluetooth_headset() {
-    if (!device_file_exists(paths::BT_HEADSET)) return std::nullopt;
+    if (!device_path_exists(paths::BT_HEADSET)) return std::nullopt;
     // A connected headset counts whatever the file holds, even when it cannot
     // be read.
     FileRead address = read_file_capped(device_path(paths::BT_HEADSET), HEADSET_ADDRESS_MAX_BYTES);

@@ -13,11 +13,6 @@ namespace qz {
 
 namespace {
 
-bool device_file_exists(const char* absolute_path) {
-    struct stat st {};
-    return ::stat(device_path(absolute_path).c_str(), &st) == 0;
-}
-
 bool is_executable_file(const std::string& path) {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(path.c_str(), X_OK) == 0;
@@ -59,10 +54,10 @@ bool program_on_path(const std::string& program) {
 PlayerProbe probe_players() {
     PlayerProbe probe;
     probe.mpv_on_path = program_on_path("mpv");
-    probe.system_mpv = device_file_exists(paths::MPV);
-    probe.card_mpv = device_file_exists(paths::CARD_MPV);
-    probe.hardware_player = device_file_exists(paths::HW_PLAYER);
-    probe.bluetooth_headset = device_file_exists(paths::BT_HEADSET);
+    probe.system_mpv = device_path_exists(paths::MPV);
+    probe.card_mpv = device_path_exists(paths::CARD_MPV);
+    probe.hardware_player = device_path_exists(paths::HW_PLAYER);
+    probe.bluetooth_headset = device_path_exists(paths::BT_HEADSET);
     return probe;
 }
 
