@@ -8,7 +8,7 @@
 #include <memory>
 #include <vector>
 
-#include "../tests/support/draw_memory_fb_device.h"
+#include "../tests/support/memory_fb_device.h"
 #include "graphics/framebuffer.h"
 
 namespace qz::bench {
@@ -18,11 +18,11 @@ struct MappedScreen {
     MappedScreen(uint32_t width, uint32_t height, uint32_t stride = 0)
         : memory(size_t(stride ? stride : width * 4) * height) {
         unsetenv("TRIMUI_SIMULATOR");
-        auto state = std::make_shared<testing_support::MemoryFbState>();
-        testing_support::describe_panel(*state, width, height, stride ? stride : width * 4, uint32_t(memory.size()));
+        auto state = std::make_shared<test::MemoryFbState>();
+        test::describe_panel(*state, width, height, stride ? stride : width * 4, uint32_t(memory.size()));
         state->memory = memory.data();
         fb = std::make_unique<Framebuffer>(
-            Framebuffer::open(DeviceProfile::Standard, std::make_unique<testing_support::MemoryFbDevice>(state)));
+            Framebuffer::open(DeviceProfile::Standard, std::make_unique<test::MemoryFbDevice>(state)));
     }
     std::vector<unsigned char> memory;
     std::unique_ptr<Framebuffer> fb;

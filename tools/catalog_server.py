@@ -13,6 +13,12 @@ Serves the catalog API from a folder of JSON files:
                              stream URL -> playable URL; without it the URL
                              is echoed)
 
+POST /api/extract can answer otherwise (--extract-answer, or GET
+/__extract?answer=...): echo (the above) | signed (the URL with
+"signature=loopback" added to its query) | empty ({"url": ""}). With
+--extract-body-file, the exact bytes of the last extraction body received
+are written to that file (replaced whole, so a reader never sees half).
+
 "{BASE}" in a file is replaced by this server's own base URL, so fixtures can
 point posters and streams back here. GET /posters/{name} serves DATA/posters/{name}
 when that file exists, and otherwise draws a PNG poster for names ending in .png.
@@ -25,7 +31,8 @@ Answers can be spoiled on purpose (flags, or GET /__mode?mode=...):
 optionally only for requests whose path starts with --path.
 
 GET /__requests lists the API requests seen (method, path, user agent, body);
-GET /__reset clears that list and the mode.
+GET /__reset clears that list, the mode, the extract answer and the saved
+extraction body.
 
 The chosen port is the first line on stdout (and goes to --port-file).
 Python standard library only.
@@ -46,6 +53,7 @@ import zlib
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
 MODES = ("normal", "slow", "hang", "close", "html404", "invalid", "status")
+EXTRACT_ANSWERS = ("echo", "signed", "empty")
 HTML_404 = (b"<!DOCTYPE html>\n<html><head><title>404 Not Found</title></head>\n"
             b"<body><h1>Not Found</h1><p>The requested URL was not found on this server.</p></body></html>\n")
 BROKEN_JSON = b'[{"id": "1", "title": "Broken", "slug": "broken",'
@@ -53,12 +61,37 @@ HANG_LIMIT_SECONDS = 600
 
 
 class State:
-    def __init__(self, data_dir, mode, delay, status, path):
+    def __init__(self, data_dir, mode, delay, status, path, extract_answer="echo", extract_body_file=None):
         self.lock = threading.Lock()
         self.data_dir = data_dir
         self.base = ""
         self.requests = []
+        self.extract_body_file = extract_body_file
         self.set_mode(mode, delay, status, path)
+        self.set_extract_answer(extract_answer)
+
+    def set_extract_answer(self, answer):
+        if answer not in EXTRACT_ANSWERS:
+            raise ValueError("unknown extract answer " + answer)
+        with self.lock:
+            self.extract_answer = answer
+
+    def forget_extract_body(self):
+        if self.extract_body_file:
+            with self.lock:
+                try:
+                    os.remove(self.extract_body_file)
+                except FileNotFoundError:
+                    pass
+
+    def save_extract_body(self, body):
+        if not self.extract_body_file:
+            return
+        with self.lock:
+            tmp = self.extract_body_file + ".tmp"
+            with open(tmp, "wb") as f:
+                f.write(body)
+            os.replace(tmp, self.extract_body_file)
 
     def set_mode(self, mode, delay=0.0, status=500, path=""):
         if mode not in MODES:
@@ -160,6 +193,8 @@ class Handler(BaseHTTPRequestHandler):
         self.state.record({"method": method, "path": self.path, "user_agent": self.headers.get("User-Agent"),
                            "content_type": self.headers.get("Content-Type"),
                            "body": body.decode("utf-8", "replace")})
+        if method == "POST" and urllib.parse.urlsplit(self.path).path == "/api/extract":
+            self.state.save_extract_body(body)
         mode, delay, status = self.state.mode_for(self.path)
         if mode == "slow":
             time.sleep(delay)
@@ -239,9 +274,16 @@ class Handler(BaseHTTPRequestHandler):
             url = json.loads(body.decode("utf-8"))["url"]
         except (ValueError, KeyError, TypeError):
             return self.send(400, b'{"error":"bad request"}')
-        table = self.read_file("extract.json")
-        mapping = json.loads(table) if table else {}
-        self.send(200, json.dumps({"url": mapping.get(url, url)}).encode())
+        with self.state.lock:
+            answer = self.state.extract_answer
+        if answer == "empty":
+            url = ""
+        elif answer == "signed":
+            url += ("&" if "?" in url else "?") + "signature=loopback"
+        else:
+            table = self.read_file("extract.json")
+            url = (json.loads(table) if table else {}).get(url, url)
+        self.send(200, json.dumps({"url": url}).encode())
 
     def control(self):
         url = urllib.parse.urlsplit(self.path)
@@ -253,10 +295,18 @@ class Handler(BaseHTTPRequestHandler):
             except ValueError as e:
                 return self.send(400, str(e).encode(), "text/plain")
             return self.send(200, b"ok\n", "text/plain")
+        if url.path == "/__extract":
+            try:
+                self.state.set_extract_answer(query.get("answer", "echo"))
+            except ValueError as e:
+                return self.send(400, str(e).encode(), "text/plain")
+            return self.send(200, b"ok\n", "text/plain")
         if url.path == "/__requests":
             return self.send(200, json.dumps(self.state.take_requests(), ensure_ascii=False).encode())
         if url.path == "/__reset":
             self.state.set_mode("normal")
+            self.state.set_extract_answer("echo")
+            self.state.forget_extract_body()
             with self.state.lock:
                 self.state.requests.clear()
             return self.send(200, b"ok\n", "text/plain")
@@ -274,12 +324,16 @@ def main():
     parser.add_argument("--delay", type=float, default=2.0, help="seconds, for --mode slow")
     parser.add_argument("--status", type=int, default=500, help="HTTP status, for --mode status")
     parser.add_argument("--path", default="", help="spoil only requests whose path starts with this")
+    parser.add_argument("--extract-answer", default="echo", choices=EXTRACT_ANSWERS,
+                        help="how POST /api/extract answers")
+    parser.add_argument("--extract-body-file", help="write the last extraction body received here, byte for byte")
     parser.add_argument("--verbose", action="store_true", help="log requests on stderr")
     args = parser.parse_args()
 
     if not os.path.isdir(args.data):
         parser.error("no such fixture folder: " + args.data)
-    Handler.state = State(args.data, args.mode, args.delay, args.status, args.path)
+    Handler.state = State(args.data, args.mode, args.delay, args.status, args.path, args.extract_answer,
+                          args.extract_body_file)
     Handler.quiet = not args.verbose
     ThreadingHTTPServer.daemon_threads = True
     ThreadingHTTPServer.allow_reuse_address = True

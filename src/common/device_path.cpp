@@ -2,6 +2,8 @@
 
 #include "common/device_paths.h"
 
+#include <sys/stat.h>
+
 #include <cstdlib>
 
 namespace qz {
@@ -20,6 +22,11 @@ std::string device_path(std::string_view absolute_path) {
         return std::string(absolute_path);
     }
     return root + std::string(absolute_path);
+}
+
+bool device_path_exists(std::string_view absolute_path) {
+    struct stat st {};
+    return ::stat(device_path(absolute_path).c_str(), &st) == 0;
 }
 
 std::string input_event_path(int n) { return device_path("/dev/input/event" + std::to_string(n)); }

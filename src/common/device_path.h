@@ -14,4 +14,7 @@ std::string device_path(std::string_view absolute_path);
 // The device root in force, empty when none.
 std::string device_root();
 
+// Whether anything (file, directory, FIFO, device) exists at the mapped path.
+bool device_path_exists(std::string_view absolute_path);
+
 }  // namespace qz

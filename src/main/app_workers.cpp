@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "catalog/catalog_fetch.h"
+#include "player/launcher.h"
 #include "update/ota_client.h"
 
 namespace qz {
@@ -42,7 +43,8 @@ bool AppWorkers::start_update_install(const OtaManifest& manifest) {
 }
 
 PlaybackOutcome AppPlayer::play(Framebuffer& fb, const PlayRequest& request) {
-    return start_playback(fb, request.url, request.title, request.episode_label, request.resume_secs);
+    const LaunchOptions options{config_.catalog_base_url, config_.signed_stream_host, config_.signed_stream_marker};
+    return start_playback(fb, request, options, production_backends());
 }
 
 }  // namespace qz

@@ -4,8 +4,6 @@
 #include <optional>
 #include <string>
 
-#include "graphics/framebuffer.h"
-
 namespace qz {
 
 enum class PlaybackAction { Exited, NextEpisode, PrevEpisode };
@@ -25,9 +23,5 @@ struct PlayRequest {
     std::string episode_label;
     std::optional<int64_t> resume_secs;
 };
-
-// Plays one stream, taking over the screen until the session ends.
-PlaybackOutcome start_playback(Framebuffer& fb, const std::string& url, const std::string& title,
-                               const std::string& label, std::optional<int64_t> resume_secs);
 
 }  // namespace qz

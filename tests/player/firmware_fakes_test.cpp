@@ -14,7 +14,7 @@
 #include "common/device_paths.h"
 #include "player/player_control.h"
 #include "process/command.h"
-#include "support/bb_env.h"
+#include "support/env_guard.h"
 #include "support/fw_device.h"
 
 namespace qz {
@@ -57,7 +57,7 @@ protected:
     }
 
     test::FwDevice device_;
-    test::ScopedEnv interval_{"QZ_FAKE_PLAYER_INTERVAL", "0.05"};
+    test::EnvGuard interval_{"QZ_FAKE_PLAYER_INTERVAL", "0.05"};
     ChildProcess player_;
 };
 
@@ -120,8 +120,8 @@ TEST_F(FakePlayerTest, ReportsCompletedAfterAWhileOrAtTheEndAndWaitsForExit) {
     for (const Case& c : std::vector<Case>{{"complete", "QZ_FAKE_PLAYER_AFTER", "0.3"},
                                           {"play", "QZ_FAKE_PLAYER_DURATION_MS", "400"}}) {
         SCOPED_TRACE(c.mode);
-        test::ScopedEnv mode("QZ_FAKE_PLAYER_MODE", c.mode);
-        test::ScopedEnv setting(c.variable, c.value);
+        test::EnvGuard mode("QZ_FAKE_PLAYER_MODE", c.mode);
+        test::EnvGuard setting(c.variable, c.value);
         ASSERT_TRUE(prepare_player_control_dir());
         start();
         auto done = wait_status([](const PlayerStatus& s) { return s.status == "completed"; });
@@ -135,8 +135,8 @@ TEST_F(FakePlayerTest, ReportsCompletedAfterAWhileOrAtTheEndAndWaitsForExit) {
 }
 
 TEST_F(FakePlayerTest, SelfExitLeavesWithoutCompleted) {
-    test::ScopedEnv mode("QZ_FAKE_PLAYER_MODE", "self-exit");
-    test::ScopedEnv after("QZ_FAKE_PLAYER_AFTER", "0.5");
+    test::EnvGuard mode("QZ_FAKE_PLAYER_MODE", "self-exit");
+    test::EnvGuard after("QZ_FAKE_PLAYER_AFTER", "0.5");
     start();
     EXPECT_TRUE(exited_cleanly(wait_end()));
     auto last = read_player_status();
@@ -146,7 +146,7 @@ TEST_F(FakePlayerTest, SelfExitLeavesWithoutCompleted) {
 }
 
 TEST_F(FakePlayerTest, IgnoringExitItStillDiesOnSigterm) {
-    test::ScopedEnv mode("QZ_FAKE_PLAYER_MODE", "ignore-exit");
+    test::EnvGuard mode("QZ_FAKE_PLAYER_MODE", "ignore-exit");
     start();
     send_player_command("exit");
     ASSERT_TRUE(test::fw_wait_until([&] { return device_.player_log().find("cmd exit\n") != std::string::npos; }));
@@ -156,7 +156,7 @@ TEST_F(FakePlayerTest, IgnoringExitItStillDiesOnSigterm) {
 }
 
 TEST_F(FakePlayerTest, StubbornPlayerOutlivesSigtermButNotSigkill) {
-    test::ScopedEnv mode("QZ_FAKE_PLAYER_MODE", "stubborn");
+    test::EnvGuard mode("QZ_FAKE_PLAYER_MODE", "stubborn");
     start();
     send_player_command("exit");
     player_.kill(SIGTERM);
@@ -168,10 +168,10 @@ TEST_F(FakePlayerTest, StubbornPlayerOutlivesSigtermButNotSigkill) {
 }
 
 TEST_F(FakePlayerTest, LateInfoComesAfterTheFirstStatus) {
-    test::ScopedEnv mode("QZ_FAKE_PLAYER_MODE", "late-info");
-    test::ScopedEnv delay("QZ_FAKE_PLAYER_INFO_DELAY", "2.0");
-    test::ScopedEnv width("QZ_FAKE_PLAYER_WIDTH", "720");
-    test::ScopedEnv height("QZ_FAKE_PLAYER_HEIGHT", "1280");
+    test::EnvGuard mode("QZ_FAKE_PLAYER_MODE", "late-info");
+    test::EnvGuard delay("QZ_FAKE_PLAYER_INFO_DELAY", "2.0");
+    test::EnvGuard width("QZ_FAKE_PLAYER_WIDTH", "720");
+    test::EnvGuard height("QZ_FAKE_PLAYER_HEIGHT", "1280");
     start();
     EXPECT_EQ(read_player_status()->status, "playing");
     EXPECT_FALSE(read_video_info());
@@ -184,7 +184,7 @@ TEST_F(FakePlayerTest, LateInfoComesAfterTheFirstStatus) {
 
 TEST_F(FakePlayerTest, RefusesToRunWithoutADeviceRoot) {
     const std::string program = device_path(paths::HW_PLAYER);
-    test::ScopedEnv no_root("QZ_DEVICE_ROOT", std::nullopt);
+    test::EnvGuard no_root("QZ_DEVICE_ROOT", std::nullopt);
     auto ran = run_capture(program, {SOURCE});
     auto* out = std::get_if<CommandOutput>(&ran);
     ASSERT_TRUE(out);
@@ -221,7 +221,7 @@ TEST(FirmwarePgrep, NotFoundUnlessNamedAsRunning) {
     test::FwDevice device;
     EXPECT_EQ(exit_code(run_capture("pgrep", {"-x", "bluealsa"})), 1);
     {
-        test::ScopedEnv running("QZ_FAKE_PGREP_RUNNING", "mpv bluealsa");
+        test::EnvGuard running("QZ_FAKE_PGREP_RUNNING", "mpv bluealsa");
         auto found = run_capture("pgrep", {"-x", "bluealsa"});
         EXPECT_EQ(exit_code(found), 0);
         EXPECT_EQ(std::get<CommandOutput>(found).stdout_data, "");

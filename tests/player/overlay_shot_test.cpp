@@ -11,10 +11,11 @@
 
 #include "graphics/framebuffer.h"
 #include "graphics/png_writer.h"
-#include "support/bb_child.h"
-#include "support/bb_fs.h"
-#include "support/scr_pixels.h"
-#include "support/thumb_images.h"
+#include "support/child.h"
+#include "support/files.h"
+#include "support/temp_dir.h"
+#include "support/pixel_probe.h"
+#include "support/image_fixtures.h"
 
 // An independent decoder for reading the frames back, alpha included.
 #define STB_IMAGE_STATIC
@@ -25,9 +26,9 @@
 namespace qz {
 namespace {
 
-using test::scr_region_is;
-using test::scr_text_at;
-using test::scr_text_width;
+using test::region_is;
+using test::text_at;
+using test::text_width;
 
 constexpr Color CLEAR = 0x00000000;
 constexpr Color BAND = 0xd0120b24;
@@ -130,7 +131,7 @@ protected:
             if (!fb_) return -2;
             std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
             for (char& ch : name) ch = ch == '/' ? '_' : ch;
-            test::scr_maybe_write_png(*fb_, "overlay_" + name);
+            test::maybe_write_png(*fb_, "overlay_" + name);
         }
         return *status;
     }
@@ -152,33 +153,33 @@ protected:
         const int32_t track_y = h() - 87;
         const int32_t track_end = w() - 35;  // one past the last column
         if (!kx) {
-            EXPECT_TRUE(scr_region_is(fb(), 35, track_y, w() - 70, 8, TRACK)) << "bare track";
-            EXPECT_TRUE(scr_region_is(fb(), 35, h() - 91, w() - 70, 4, FOOTER)) << "no knob above the track";
+            EXPECT_TRUE(region_is(fb(), 35, track_y, w() - 70, 8, TRACK)) << "bare track";
+            EXPECT_TRUE(region_is(fb(), 35, h() - 91, w() - 70, 4, FOOTER)) << "no knob above the track";
             return;
         }
-        EXPECT_TRUE(scr_region_is(fb(), 35, track_y, *kx - 35, 8, ACCENT)) << "fill up to the knob";
-        EXPECT_TRUE(scr_region_is(fb(), *kx, h() - 91, 8, 16, WHITE)) << "knob";
-        EXPECT_TRUE(scr_region_is(fb(), *kx + 8, track_y, track_end - *kx - 8, 8, TRACK)) << "track after the knob";
-        EXPECT_TRUE(scr_region_is(fb(), track_end, track_y, 1, 8, FOOTER)) << "nothing past the track";
-        EXPECT_TRUE(scr_region_is(fb(), *kx, h() - 92, 8, 1, FOOTER)) << "above the knob";
-        EXPECT_TRUE(scr_region_is(fb(), *kx, h() - 75, 8, 1, FOOTER)) << "below the knob";
-        EXPECT_TRUE(scr_region_is(fb(), *kx - 1, h() - 91, 1, 4, FOOTER)) << "left of the knob";
-        EXPECT_TRUE(scr_region_is(fb(), *kx + 8, h() - 91, 1, 4, FOOTER)) << "right of the knob";
+        EXPECT_TRUE(region_is(fb(), 35, track_y, *kx - 35, 8, ACCENT)) << "fill up to the knob";
+        EXPECT_TRUE(region_is(fb(), *kx, h() - 91, 8, 16, WHITE)) << "knob";
+        EXPECT_TRUE(region_is(fb(), *kx + 8, track_y, track_end - *kx - 8, 8, TRACK)) << "track after the knob";
+        EXPECT_TRUE(region_is(fb(), track_end, track_y, 1, 8, FOOTER)) << "nothing past the track";
+        EXPECT_TRUE(region_is(fb(), *kx, h() - 92, 8, 1, FOOTER)) << "above the knob";
+        EXPECT_TRUE(region_is(fb(), *kx, h() - 75, 8, 1, FOOTER)) << "below the knob";
+        EXPECT_TRUE(region_is(fb(), *kx - 1, h() - 91, 1, 4, FOOTER)) << "left of the knob";
+        EXPECT_TRUE(region_is(fb(), *kx + 8, h() - 91, 1, 4, FOOTER)) << "right of the knob";
     }
 
     // A box of width box_w centred at the middle rows: its fill, its outline
     // in colour edge, and transparency just outside it.
     void expect_box(int32_t box_w, Color fill, Color edge, int32_t text_x) {
         const int32_t x0 = (w() - box_w) / 2, top = box_top();
-        EXPECT_TRUE(scr_region_is(fb(), x0, top, box_w, 2, edge)) << "top edge";
-        EXPECT_TRUE(scr_region_is(fb(), x0, top, 2, 56, edge)) << "left edge";
-        EXPECT_TRUE(scr_region_is(fb(), x0 + box_w - 2, top, 2, 56, edge)) << "right edge";
-        EXPECT_TRUE(scr_region_is(fb(), x0, top + 54, text_x - x0, 2, edge)) << "bottom edge left of the text";
-        EXPECT_TRUE(scr_region_is(fb(), x0 + 2, top + 2, box_w - 4, 30, fill)) << "inside above the text";
-        EXPECT_TRUE(scr_region_is(fb(), x0 - 1, top, 1, 56, CLEAR)) << "left of the box";
-        EXPECT_TRUE(scr_region_is(fb(), x0 + box_w, top, 1, 56, CLEAR)) << "right of the box";
-        EXPECT_TRUE(scr_region_is(fb(), x0, top - 1, box_w, 1, CLEAR)) << "above the box";
-        EXPECT_TRUE(scr_region_is(fb(), 0, 75, w(), top - 75, CLEAR)) << "between header and box";
+        EXPECT_TRUE(region_is(fb(), x0, top, box_w, 2, edge)) << "top edge";
+        EXPECT_TRUE(region_is(fb(), x0, top, 2, 56, edge)) << "left edge";
+        EXPECT_TRUE(region_is(fb(), x0 + box_w - 2, top, 2, 56, edge)) << "right edge";
+        EXPECT_TRUE(region_is(fb(), x0, top + 54, text_x - x0, 2, edge)) << "bottom edge left of the text";
+        EXPECT_TRUE(region_is(fb(), x0 + 2, top + 2, box_w - 4, 30, fill)) << "inside above the text";
+        EXPECT_TRUE(region_is(fb(), x0 - 1, top, 1, 56, CLEAR)) << "left of the box";
+        EXPECT_TRUE(region_is(fb(), x0 + box_w, top, 1, 56, CLEAR)) << "right of the box";
+        EXPECT_TRUE(region_is(fb(), x0, top - 1, box_w, 1, CLEAR)) << "above the box";
+        EXPECT_TRUE(region_is(fb(), 0, 75, w(), top - 75, CLEAR)) << "between header and box";
     }
 
     test::TempDir dir_;
@@ -192,30 +193,30 @@ TEST_P(OverlayShot, PlayingFrameHasHeaderFooterAndClearMiddle) {
     const Framebuffer& f = fb();
     EXPECT_EQ(channels_, 4) << "the frame keeps its alpha";
 
-    EXPECT_TRUE(scr_region_is(f, 0, 0, w(), 3, ACCENT)) << "accent line";
-    EXPECT_TRUE(scr_region_is(f, 0, 3, 35, 72, BAND)) << "header band left of the badge";
-    EXPECT_TRUE(scr_region_is(f, 35, 3, 110, 15, BAND)) << "header band above the badge";
-    EXPECT_TRUE(scr_region_is(f, 35, 42, 110, 33, BAND)) << "header band below the badge";
-    EXPECT_TRUE(scr_region_is(f, w() - 300, 3, 300, 72, BAND)) << "header band right of the title";
-    EXPECT_TRUE(scr_region_is(f, 35, 18, 10, 24, BADGE)) << "badge left of its text";
-    EXPECT_TRUE(scr_region_is(f, 35, 18, 110, 5, BADGE)) << "badge above its text";
-    EXPECT_TRUE(scr_region_is(f, 145, 18, 10, 24, BAND)) << "right of the badge";
-    EXPECT_TRUE(scr_text_at(f, "QZ-NUVALTO", 45, 23, WHITE, 13, BADGE));
-    EXPECT_TRUE(scr_text_at(f, TITLE, 155, 22, WHITE, 20, BAND));
-    EXPECT_TRUE(scr_text_at(f, LABEL, 155, 48, LAVENDER, 15, BAND));
+    EXPECT_TRUE(region_is(f, 0, 0, w(), 3, ACCENT)) << "accent line";
+    EXPECT_TRUE(region_is(f, 0, 3, 35, 72, BAND)) << "header band left of the badge";
+    EXPECT_TRUE(region_is(f, 35, 3, 110, 15, BAND)) << "header band above the badge";
+    EXPECT_TRUE(region_is(f, 35, 42, 110, 33, BAND)) << "header band below the badge";
+    EXPECT_TRUE(region_is(f, w() - 300, 3, 300, 72, BAND)) << "header band right of the title";
+    EXPECT_TRUE(region_is(f, 35, 18, 10, 24, BADGE)) << "badge left of its text";
+    EXPECT_TRUE(region_is(f, 35, 18, 110, 5, BADGE)) << "badge above its text";
+    EXPECT_TRUE(region_is(f, 145, 18, 10, 24, BAND)) << "right of the badge";
+    EXPECT_TRUE(text_at(f, "QZ-NUVALTO", 45, 23, WHITE, 13, BADGE));
+    EXPECT_TRUE(text_at(f, TITLE, 155, 22, WHITE, 20, BAND));
+    EXPECT_TRUE(text_at(f, LABEL, 155, 48, LAVENDER, 15, BAND));
 
     // Without a message or a pause there is no box: the video shows through.
-    EXPECT_TRUE(scr_region_is(f, 0, 75, w(), h() - 180, CLEAR)) << "between header and footer";
+    EXPECT_TRUE(region_is(f, 0, 75, w(), h() - 180, CLEAR)) << "between header and footer";
 
-    EXPECT_TRUE(scr_region_is(f, 0, h() - 105, w(), 14, FOOTER)) << "footer above the knob";
-    EXPECT_TRUE(scr_region_is(f, 0, h() - 75, w(), 18, FOOTER)) << "footer between track and time";
-    EXPECT_TRUE(scr_region_is(f, 0, h() - 87, 35, 8, FOOTER)) << "left of the track";
-    EXPECT_TRUE(scr_region_is(f, w() - 35, h() - 87, 35, 8, FOOTER)) << "right of the track";
-    EXPECT_TRUE(scr_text_at(f, "00:00 / 01:40", 35, h() - 57, WHITE, 16, FOOTER));
+    EXPECT_TRUE(region_is(f, 0, h() - 105, w(), 14, FOOTER)) << "footer above the knob";
+    EXPECT_TRUE(region_is(f, 0, h() - 75, w(), 18, FOOTER)) << "footer between track and time";
+    EXPECT_TRUE(region_is(f, 0, h() - 87, 35, 8, FOOTER)) << "left of the track";
+    EXPECT_TRUE(region_is(f, w() - 35, h() - 87, 35, 8, FOOTER)) << "right of the track";
+    EXPECT_TRUE(text_at(f, "00:00 / 01:40", 35, h() - 57, WHITE, 16, FOOTER));
     const std::string state = "[ĐANG PHÁT]";
-    EXPECT_TRUE(scr_text_at(f, state, w() - scr_text_width(state, 15) - 35, h() - 57, GREEN, 15, FOOTER));
-    EXPECT_TRUE(scr_text_at(f, HINTS, (w() - scr_text_width(HINTS, 14)) / 2, h() - 23, LAVENDER, 14, FOOTER));
-    EXPECT_TRUE(scr_region_is(f, 0, h() - 1, 100, 1, FOOTER)) << "the footer reaches the last row";
+    EXPECT_TRUE(text_at(f, state, w() - text_width(state, 15) - 35, h() - 57, GREEN, 15, FOOTER));
+    EXPECT_TRUE(text_at(f, HINTS, (w() - text_width(HINTS, 14)) / 2, h() - 23, LAVENDER, 14, FOOTER));
+    EXPECT_TRUE(region_is(f, 0, h() - 1, 100, 1, FOOTER)) << "the footer reaches the last row";
 }
 
 // Fill and knob for a position of a duration. The track is 1210 columns wide
@@ -263,7 +264,7 @@ TEST_P(OverlayShot, TimesSwitchToHoursFromOneHourOn) {
         SCOPED_TRACE(c.text);
         shoot(at_position(c.position_ms, c.duration_ms));
         if (HasFatalFailure()) return;
-        EXPECT_TRUE(scr_text_at(fb(), c.text, 35, h() - 57, WHITE, 16, FOOTER));
+        EXPECT_TRUE(text_at(fb(), c.text, 35, h() - 57, WHITE, 16, FOOTER));
     }
 }
 
@@ -274,7 +275,7 @@ TEST_P(OverlayShot, MessageBoxIsAtLeast220Wide) {
         frame.message = message;
         shoot(frame);
         if (HasFatalFailure()) return;
-        const int32_t tw = scr_text_width(message, 22);
+        const int32_t tw = text_width(message, 22);
         const int32_t box_w = std::max(tw + 56, 220);
         const int32_t x0 = (w() - box_w) / 2, text_x = x0 + (box_w - tw) / 2;
         if (message == "5%") {
@@ -283,8 +284,8 @@ TEST_P(OverlayShot, MessageBoxIsAtLeast220Wide) {
         }
         expect_box(box_w, MESSAGE_BOX, ACCENT, text_x);
         // The outline's bottom rows and what is below the box may carry glyph parts.
-        EXPECT_TRUE(scr_text_at(fb(), message, text_x, box_top() + 36, WHITE, 22, MESSAGE_BOX, box_top() + 54));
-        EXPECT_TRUE(scr_text_at(fb(), "[ĐANG PHÁT]", w() - scr_text_width("[ĐANG PHÁT]", 15) - 35, h() - 57, GREEN,
+        EXPECT_TRUE(text_at(fb(), message, text_x, box_top() + 36, WHITE, 22, MESSAGE_BOX, box_top() + 54));
+        EXPECT_TRUE(text_at(fb(), "[ĐANG PHÁT]", w() - text_width("[ĐANG PHÁT]", 15) - 35, h() - 57, GREEN,
                                 15, FOOTER));
     }
 }
@@ -293,12 +294,12 @@ TEST_P(OverlayShot, PausedFrameShowsThePauseBoxAndLabel) {
     Frame frame;
     frame.paused = true;
     shoot(frame);
-    const int32_t box_w = scr_text_width(PAUSE_TEXT, 22) + 56;
+    const int32_t box_w = text_width(PAUSE_TEXT, 22) + 56;
     const int32_t x0 = (w() - box_w) / 2;
     expect_box(box_w, PAUSE_BOX, YELLOW, x0 + 28);
-    EXPECT_TRUE(scr_text_at(fb(), PAUSE_TEXT, x0 + 28, box_top() + 36, YELLOW, 22, PAUSE_BOX, box_top() + 54));
+    EXPECT_TRUE(text_at(fb(), PAUSE_TEXT, x0 + 28, box_top() + 36, YELLOW, 22, PAUSE_BOX, box_top() + 54));
     const std::string state = "[TẠM DỪNG]";
-    EXPECT_TRUE(scr_text_at(fb(), state, w() - scr_text_width(state, 15) - 35, h() - 57, YELLOW, 15, FOOTER));
+    EXPECT_TRUE(text_at(fb(), state, w() - text_width(state, 15) - 35, h() - 57, YELLOW, 15, FOOTER));
 }
 
 TEST_P(OverlayShot, MessageWinsOverThePauseBoxButTheLabelStaysPaused) {
@@ -306,11 +307,11 @@ TEST_P(OverlayShot, MessageWinsOverThePauseBoxButTheLabelStaysPaused) {
     frame.paused = true;
     frame.message = "ÂM LƯỢNG: 45%";
     shoot(frame);
-    const int32_t tw = scr_text_width(*frame.message, 22);
+    const int32_t tw = text_width(*frame.message, 22);
     const int32_t box_w = std::max(tw + 56, 220);
     expect_box(box_w, MESSAGE_BOX, ACCENT, (w() - box_w) / 2 + (box_w - tw) / 2);
     const std::string state = "[TẠM DỪNG]";
-    EXPECT_TRUE(scr_text_at(fb(), state, w() - scr_text_width(state, 15) - 35, h() - 57, YELLOW, 15, FOOTER));
+    EXPECT_TRUE(text_at(fb(), state, w() - text_width(state, 15) - 35, h() - 57, YELLOW, 15, FOOTER));
 }
 
 // Over a picture standing in for the video: clear pixels show it unchanged,
@@ -318,7 +319,7 @@ TEST_P(OverlayShot, MessageWinsOverThePauseBoxButTheLabelStaysPaused) {
 TEST_P(OverlayShot, CompositesOverAPictureScaledToTheScreen) {
     // Quadrants red, green / blue, white at a size other than the screen's.
     const std::string png = dir_ / "video.png";
-    test::write_file(png, test::thumb_rgba_png(test::thumb_quadrants(64, 36)));
+    test::write_file(png, test::rgba_png(test::quadrants_image(64, 36)));
     Frame frame;
     frame.over = png;
     frame.position_ms = 50000;
@@ -337,8 +338,8 @@ TEST_P(OverlayShot, CompositesOverAPictureScaledToTheScreen) {
 }
 
 TEST_P(OverlayShot, CompositesOverAJpeg) {
-    if (!test::thumb_have_tools({"cjpeg"})) GTEST_SKIP() << "cjpeg (libjpeg-turbo-progs) is not installed";
-    const std::string jpeg = test::thumb_cjpeg(test::thumb_quadrants(320, 180), "-quality 95");
+    if (!test::have_programs({"cjpeg"})) GTEST_SKIP() << "cjpeg (libjpeg-turbo-progs) is not installed";
+    const std::string jpeg = test::cjpeg_encode(test::quadrants_image(320, 180), "-quality 95");
     ASSERT_FALSE(jpeg.empty());
     test::write_file(dir_ / "video.jpg", jpeg);
     Frame frame;
@@ -350,7 +351,7 @@ TEST_P(OverlayShot, CompositesOverAJpeg) {
     for (int i = 0; i < 4; ++i) {
         const Color c = fb().at(xs[i], ys[i]);
         const test::Rgba got{uint8_t(c >> 16), uint8_t(c >> 8), uint8_t(c), uint8_t(c >> 24)};
-        EXPECT_TRUE(test::thumb_near(got, want[i], 6)) << "quadrant " << i << ": " << test::thumb_describe(got);
+        EXPECT_TRUE(test::rgba_near(got, want[i], 6)) << "quadrant " << i << ": " << test::describe_rgba(got);
     }
 }
 

@@ -15,8 +15,9 @@
 #include "common/unique_fd.h"
 #include "player/player_control.h"
 #include "process/command.h"
-#include "support/bb_env.h"
-#include "support/bb_fs.h"
+#include "support/env_guard.h"
+#include "support/files.h"
+#include "support/temp_dir.h"
 
 namespace qz {
 namespace {
@@ -178,7 +179,7 @@ protected:
     std::string control(const std::string& name) const { return root_ / ("tmp/trimui_player/" + name); }
 
     test::TempDir root_;
-    test::ScopedEnv env_{"QZ_DEVICE_ROOT", root_.path()};
+    test::EnvGuard env_{"QZ_DEVICE_ROOT", root_.path()};
 };
 
 TEST_F(PlayerFilesTest, StatusFileMissingGoodAndTooLarge) {

@@ -10,10 +10,11 @@
 
 #include "player/player_control.h"
 #include "process/command.h"
-#include "support/bb_env.h"
-#include "support/bb_fs.h"
-#include "support/bb_stderr.h"
-#include "support/cat_server.h"
+#include "support/env_guard.h"
+#include "support/files.h"
+#include "support/temp_dir.h"
+#include "support/stderr_capture.h"
+#include "support/loopback_server.h"
 #include "support/fw_device.h"
 
 namespace qz {
@@ -67,7 +68,7 @@ protected:
     std::string playlist_path() const { return root_ / "tmp/trimui_player/stream.m3u8"; }
 
     test::TempDir root_;
-    test::ScopedEnv env_{"QZ_DEVICE_ROOT", root_.path()};
+    test::EnvGuard env_{"QZ_DEVICE_ROOT", root_.path()};
     StaticHttpServer server_;
 };
 
@@ -114,7 +115,7 @@ TEST_F(PlayerSourceTest, FailedFetchesGiveTheUrlUnchanged) {
     };
     const std::vector<Case> cases = {
         {"empty answer", server_.url("/hls/empty.m3u8")},
-        {"connection refused", "http://127.0.0.1:" + std::to_string(test::cat_closed_port()) + "/a.m3u8"},
+        {"connection refused", "http://127.0.0.1:" + std::to_string(test::closed_port()) + "/a.m3u8"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -148,7 +149,7 @@ TEST_F(PlayerSourceTest, NoControlDirectoryOrNoCurlGivesTheUrlUnchanged) {
     ASSERT_EQ(::unlink((root_ / "tmp/trimui_player").c_str()), 0);
     {
         test::TempDir empty_bin;
-        test::ScopedEnv path("PATH", empty_bin.path());
+        test::EnvGuard path("PATH", empty_bin.path());
         EXPECT_EQ(prepare_player_source(url), url);
     }
     EXPECT_TRUE(server_.requests().empty());

@@ -25,10 +25,10 @@ FwDevice::FwDevice() {
     for (const char* tool : {"tinymix", "amixer", "pgrep", "killall"}) link_fake(tool, path("fake-bin/") + tool);
     make_dirs(path("tmp"));
     const char* old_path = std::getenv("PATH");
-    root_env_ = std::make_unique<ScopedEnv>("QZ_DEVICE_ROOT", root());
-    path_env_ = std::make_unique<ScopedEnv>("PATH", path("fake-bin") + ":" + (old_path ? old_path : ""));
-    log_env_ = std::make_unique<ScopedEnv>("QZ_FAKE_FIRMWARE_LOG", path("firmware.log"));
-    player_log_env_ = std::make_unique<ScopedEnv>("QZ_FAKE_PLAYER_LOG", path("player.log"));
+    root_env_ = std::make_unique<EnvGuard>("QZ_DEVICE_ROOT", root());
+    path_env_ = std::make_unique<EnvGuard>("PATH", path("fake-bin") + ":" + (old_path ? old_path : ""));
+    log_env_ = std::make_unique<EnvGuard>("QZ_FAKE_FIRMWARE_LOG", path("firmware.log"));
+    player_log_env_ = std::make_unique<EnvGuard>("QZ_FAKE_PLAYER_LOG", path("player.log"));
 }
 
 std::string FwDevice::firmware_log() const { return read_file(path("firmware.log")); }

@@ -5,8 +5,9 @@
 #include <memory>
 #include <string>
 
-#include "support/bb_env.h"
-#include "support/bb_fs.h"
+#include "support/env_guard.h"
+#include "support/files.h"
+#include "support/temp_dir.h"
 
 namespace qz::test {
 
@@ -33,10 +34,10 @@ public:
 
 private:
     TempDir dir_;
-    std::unique_ptr<ScopedEnv> root_env_;
-    std::unique_ptr<ScopedEnv> path_env_;
-    std::unique_ptr<ScopedEnv> log_env_;
-    std::unique_ptr<ScopedEnv> player_log_env_;
+    std::unique_ptr<EnvGuard> root_env_;
+    std::unique_ptr<EnvGuard> path_env_;
+    std::unique_ptr<EnvGuard> log_env_;
+    std::unique_ptr<EnvGuard> player_log_env_;
 };
 
 // Polls the condition every 10 ms until it holds or the timeout passes.
