@@ -8,6 +8,8 @@
 #include <filesystem>
 #include <nlohmann/json.hpp>
 
+#include "common/unique_fd.h"
+
 namespace qz {
 
 namespace {
@@ -15,12 +17,12 @@ namespace {
 using json = nlohmann::json;
 
 bool read_whole_file(const std::string& path, std::string& out) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd) return false;
     char buf[65536];
     bool ok = true;
     for (;;) {
-        ssize_t n = ::read(fd, buf, sizeof buf);
+        ssize_t n = ::read(fd.get(), buf, sizeof buf);
         if (n > 0) {
             out.append(buf, static_cast<size_t>(n));
         } else if (n == 0) {
@@ -30,7 +32,6 @@ bool read_whole_file(const std::string& path, std::string& out) {
             break;
         }
     }
-    ::close(fd);
     return ok;
 }
 
@@ -50,10 +51,8 @@ bool write_all(int fd, const std::string& text) {
 // Makes the rename itself durable.
 void sync_directory_of(const std::string& path) {
     std::filesystem::path dir = std::filesystem::path(path).parent_path();
-    int fd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    ::fsync(fd);
-    ::close(fd);
+    UniqueFd fd(::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd) ::fsync(fd.get());
 }
 
 void put_string(std::string& out, const std::string& s) { out += json(s).dump(-1, ' ', false, json::error_handler_t::replace); }
@@ -124,11 +123,11 @@ std::string catalog_cache_temp_path(const std::string& path) {
 bool save_catalog_cache(const std::string& path, const CatalogMap& cache) {
     std::string tmp = catalog_cache_temp_path(path);
     std::string text = serialize_catalog_cache(cache);
-    int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) return false;
+    UniqueFd fd(::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    if (!fd) return false;
     // The data must be on the disk before the rename makes it the cache.
-    bool ok = write_all(fd, text) && ::fsync(fd) == 0;
-    ok = ::close(fd) == 0 && ok;
+    bool ok = write_all(fd.get(), text) && ::fsync(fd.get()) == 0;
+    ok = fd.close() && ok;
     if (ok) ok = ::rename(tmp.c_str(), path.c_str()) == 0;
     if (!ok) {
         ::unlink(tmp.c_str());

@@ -14,6 +14,7 @@
 #include <string_view>
 
 #include "common/log.h"
+#include "common/unique_fd.h"
 #include "common/utf8.h"
 
 namespace qz {
@@ -31,23 +32,22 @@ struct LoadResult {
 
 // Reads the whole file; nullopt with errno set when it cannot be opened or read.
 std::optional<std::string> read_file(const std::string& path) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return std::nullopt;
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd) return std::nullopt;
     std::string text;
     char buf[8192];
     for (;;) {
-        ssize_t n = ::read(fd, buf, sizeof buf);
+        ssize_t n = ::read(fd.get(), buf, sizeof buf);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) {
             int saved = errno;
-            ::close(fd);
+            fd.reset();
             errno = saved;
             return std::nullopt;
         }
         if (n == 0) break;
         text.append(buf, static_cast<size_t>(n));
     }
-    ::close(fd);
     return text;
 }
 
@@ -133,10 +133,10 @@ bool write_all(int fd, std::string_view data) {
 // The temporary file is flushed to the medium before the rename, and the
 // directory after it, so a power cut leaves either the old or the new file.
 bool write_temp(const std::string& tmp, std::string_view text) {
-    int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) return false;
-    bool ok = write_all(fd, text) && ::fsync(fd) == 0;
-    if (::close(fd) != 0) ok = false;
+    UniqueFd fd(::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    if (!fd) return false;
+    bool ok = write_all(fd.get(), text) && ::fsync(fd.get()) == 0;
+    if (!fd.close()) ok = false;
     if (!ok) ::unlink(tmp.c_str());
     return ok;
 }
@@ -144,10 +144,8 @@ bool write_temp(const std::string& tmp, std::string_view text) {
 void sync_directory_of(const std::string& path) {
     std::filesystem::path dir = std::filesystem::path(path).parent_path();
     if (dir.empty()) dir = ".";
-    int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    ::fsync(fd);
-    ::close(fd);
+    UniqueFd fd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd) ::fsync(fd.get());
 }
 
 std::string temp_path_for(const std::string& path) {

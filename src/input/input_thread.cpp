@@ -14,6 +14,7 @@
 #include "common/device_path.h"
 #include "common/device_paths.h"
 #include "common/log.h"
+#include "common/unique_fd.h"
 
 namespace qz {
 
@@ -77,19 +78,16 @@ std::optional<Button> axis_button(int8_t& state, int direction, Button negative,
 // Descriptors of the opened nodes. The polling loop never ends, so in
 // practice they stay open for the life of the process.
 struct EventNodes {
+    std::vector<UniqueFd> owned;
     std::vector<pollfd> entries;
-    EventNodes() = default;
-    EventNodes(const EventNodes&) = delete;
-    EventNodes& operator=(const EventNodes&) = delete;
-    ~EventNodes() {
-        for (const pollfd& p : entries) ::close(p.fd);
-    }
 };
 
 void open_nodes(EventNodes& nodes, const std::vector<std::string>& paths) {
     for (const std::string& path : paths) {
-        int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-        if (fd >= 0) nodes.entries.push_back(pollfd{fd, POLLIN, 0});
+        UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+        if (!fd) continue;
+        nodes.entries.push_back(pollfd{fd.get(), POLLIN, 0});
+        nodes.owned.push_back(std::move(fd));
     }
 }
 

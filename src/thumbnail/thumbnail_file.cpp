@@ -7,31 +7,11 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "common/unique_fd.h"
 #include "thumbnail/thumbnail_image.h"
 
 namespace qz {
 namespace {
-
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    ~FileDescriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    int get() const { return fd_; }
-    // Closes now and reports whether the close succeeded (write errors can
-    // surface only here on some file systems).
-    bool close() {
-        const int fd = fd_;
-        fd_ = -1;
-        return ::close(fd) == 0;
-    }
-
-private:
-    int fd_;
-};
 
 bool read_exact(int fd, uint8_t* out, size_t length) {
     while (length > 0) {
@@ -78,8 +58,8 @@ std::string thumbnail_file_name(std::string_view url) {
 }
 
 std::optional<RgbaBitmap> read_thumbnail_file(const std::string& path) {
-    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (fd.get() < 0) return std::nullopt;
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd) return std::nullopt;
     struct stat st {};
     if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 8) return std::nullopt;
     uint8_t header[8];
@@ -100,8 +80,8 @@ std::optional<RgbaBitmap> read_thumbnail_file(const std::string& path) {
 }
 
 bool write_thumbnail_file(const std::string& path, const RgbaBitmap& image) {
-    FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
-    if (fd.get() < 0) return false;
+    UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    if (!fd) return false;
     uint8_t header[8];
     store_le32(header, image.width);
     store_le32(header + 4, image.height);
