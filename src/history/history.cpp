@@ -1,20 +1,16 @@
 #include "history/history.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <chrono>
 #include <cstdio>
-#include <filesystem>
 #include <limits>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string_view>
 
+#include "common/file_io.h"
 #include "common/log.h"
-#include "common/unique_fd.h"
 #include "common/utf8.h"
 
 namespace qz {
@@ -30,26 +26,8 @@ struct LoadResult {
     std::vector<HistoryItem> items;
 };
 
-// Reads the whole file; nullopt with errno set when it cannot be opened or read.
-std::optional<std::string> read_file(const std::string& path) {
-    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!fd) return std::nullopt;
-    std::string text;
-    char buf[8192];
-    for (;;) {
-        ssize_t n = ::read(fd.get(), buf, sizeof buf);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            int saved = errno;
-            fd.reset();
-            errno = saved;
-            return std::nullopt;
-        }
-        if (n == 0) break;
-        text.append(buf, static_cast<size_t>(n));
-    }
-    return text;
-}
+// A history is a few kilobytes; anything past this is not one of ours.
+constexpr size_t HISTORY_MAX_BYTES = 1024 * 1024;
 
 bool get_string(const json& obj, const char* key, std::string& out) {
     auto it = obj.find(key);
@@ -113,50 +91,21 @@ std::optional<std::vector<HistoryItem>> parse_history(std::string_view text) {
 }
 
 LoadResult load_with_state(const std::string& path) {
-    auto text = read_file(path);
-    if (!text) return {errno == ENOENT ? FileState::Missing : FileState::Unreadable, {}};
-    auto items = parse_history(*text);
+    const FileRead file = read_file_capped(path, HISTORY_MAX_BYTES);
+    if (file.status == FileReadStatus::Missing) return {FileState::Missing, {}};
+    // Too large, not a regular file or failing to read: kept aside like a
+    // malformed one before the next rewrite.
+    if (!file.ok()) return {FileState::Unreadable, {}};
+    auto items = parse_history(file.text);
     if (!items) return {FileState::Unreadable, {}};
     return {FileState::Valid, std::move(*items)};
-}
-
-bool write_all(int fd, std::string_view data) {
-    while (!data.empty()) {
-        ssize_t n = ::write(fd, data.data(), data.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        data.remove_prefix(static_cast<size_t>(n));
-    }
-    return true;
-}
-
-// The temporary file is flushed to the medium before the rename, and the
-// directory after it, so a power cut leaves either the old or the new file.
-bool write_temp(const std::string& tmp, std::string_view text) {
-    UniqueFd fd(::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
-    if (!fd) return false;
-    bool ok = write_all(fd.get(), text) && ::fsync(fd.get()) == 0;
-    if (!fd.close()) ok = false;
-    if (!ok) ::unlink(tmp.c_str());
-    return ok;
-}
-
-void sync_directory_of(const std::string& path) {
-    std::filesystem::path dir = std::filesystem::path(path).parent_path();
-    if (dir.empty()) dir = ".";
-    UniqueFd fd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (fd) ::fsync(fd.get());
-}
-
-std::string temp_path_for(const std::string& path) {
-    return std::filesystem::path(path).replace_extension("tmp").string();
 }
 
 // Write errors are silent; an unreadable old file is moved aside first so the
 // titles it may still hold are not lost to the rewrite.
 void save_history(const std::string& path, std::string_view text, bool keep_old_as_backup) {
     const std::string tmp = temp_path_for(path);
-    if (!write_temp(tmp, text)) return;
+    if (!write_synced(tmp, text)) return;
     if (keep_old_as_backup) {
         const std::string backup = history_backup_path(path);
         if (::rename(path.c_str(), backup.c_str()) != 0) {
@@ -166,11 +115,7 @@ void save_history(const std::string& path, std::string_view text, bool keep_old_
         }
         log::history("Unreadable history kept as " + backup);
     }
-    if (::rename(tmp.c_str(), path.c_str()) != 0) {
-        ::unlink(tmp.c_str());
-        return;
-    }
-    sync_directory_of(path);
+    replace_file(tmp, path);
 }
 
 bool is_blank(const std::string& text) { return utf8::trim(text).empty(); }

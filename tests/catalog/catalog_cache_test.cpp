@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -194,6 +195,22 @@ TEST(CatalogCacheLoad, MissingFileOrDirectoryGivesEmptyMap) {
     CatTempDir dir;
     EXPECT_TRUE(load_catalog_cache(dir.file("catalog_cache.json")).empty());
     EXPECT_TRUE(load_catalog_cache(dir.path().string()).empty());
+}
+
+TEST(CatalogCacheLoad, FifoOrOversizedFileGivesEmptyMapAtOnce) {
+    CatTempDir dir;
+    // A FIFO with no writer would hold a blocking reader for ever.
+    const std::string fifo = dir.file("fifo.json");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_TRUE(load_catalog_cache(fifo).empty());
+
+    // Valid JSON, but past the 16 MiB a cache may take.
+    const std::string shelf = "{\"phim-le\":[]}";
+    const std::string path = dir.file("catalog_cache.json");
+    cat_write_file(path, shelf + std::string(16 * 1024 * 1024 + 1 - shelf.size(), ' '));
+    EXPECT_TRUE(load_catalog_cache(path).empty());
+    cat_write_file(path, shelf + std::string(16 * 1024 * 1024 - shelf.size(), ' '));
+    EXPECT_EQ(load_catalog_cache(path).count("phim-le"), 1u);
 }
 
 TEST(CatalogCacheLoad, LackingAKeyKeepsTheOthers) {

@@ -1,6 +1,7 @@
 #include "history/history.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <chrono>
 #include <filesystem>
@@ -288,6 +289,29 @@ TEST(History, UnreadableFileIsKeptBeforeTheFirstOverwrite) {
     EXPECT_EQ(testing::internal::GetCapturedStderr().find("Unreadable"), std::string::npos);
     EXPECT_EQ(upd_read_file(dir / "history.json.bad"), damaged);
     EXPECT_EQ(ids_of(load_history(path)), (std::vector<std::string>{"newer", "new"}));
+}
+
+// What is not a small regular file reads as empty at once, and is moved aside
+// like a damaged file when the next recording replaces it.
+TEST(History, FifoOrOversizedFileIsUnreadableAndKeptAside) {
+    UpdTempDir dir;
+    const std::string path = dir / "history.json";
+    ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+    EXPECT_TRUE(load_history(path).empty());
+    record(path, "a");
+    EXPECT_EQ(ids_of(load_history(path)), (std::vector<std::string>{"a"}));
+    EXPECT_FALSE(std::filesystem::is_regular_file(dir / "history.json.bad"));
+    EXPECT_TRUE(std::filesystem::is_fifo(dir / "history.json.bad"));
+
+    // A valid list padded past 1 MiB; one byte less is still read.
+    const std::string list = "[" + entry_json() + "]";
+    upd_write_file(path, list + std::string(1024 * 1024 - list.size(), '\n'));
+    EXPECT_EQ(load_history(path).size(), 1u);
+    upd_write_file(path, list + std::string(1024 * 1024 + 1 - list.size(), '\n'));
+    EXPECT_TRUE(load_history(path).empty());
+    record(path, "b");
+    EXPECT_EQ(ids_of(load_history(path)), (std::vector<std::string>{"b"}));
+    EXPECT_EQ(upd_read_file(dir / "history.json.bad").size(), 1024u * 1024 + 1);
 }
 
 TEST(History, ReadableOrMissingFileIsNotKept) {

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <string>
 
@@ -87,6 +88,12 @@ TEST(ThumbnailFile, MissingFileOrDirectoryIsMissing) {
     EXPECT_FALSE(read_thumbnail_file(dir.file("absent.raw")).has_value());
     EXPECT_FALSE(read_thumbnail_file(dir.path()).has_value());
     EXPECT_FALSE(write_thumbnail_file(dir.file("no/such/dir/t.raw"), test::thumb_noise(1, 1, false)));
+}
+
+TEST(ThumbnailFile, FifoIsMissingWithoutBlockingTheWorker) {
+    test::ThumbTempDir dir;
+    ASSERT_EQ(::mkfifo(dir.file("t.raw").c_str(), 0600), 0);
+    EXPECT_FALSE(read_thumbnail_file(dir.file("t.raw")).has_value());
 }
 
 }  // namespace
