@@ -4,13 +4,14 @@
 
 #include <chrono>
 #include <cstdio>
-#include <limits>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string_view>
+#include <variant>
 
 #include "common/file_io.h"
 #include "common/log.h"
+#include "common/strict_json.h"
 #include "common/utf8.h"
 
 namespace qz {
@@ -29,65 +30,33 @@ struct LoadResult {
 // A history is a few kilobytes; anything past this is not one of ours.
 constexpr size_t HISTORY_MAX_BYTES = 1024 * 1024;
 
-bool get_string(const json& obj, const char* key, std::string& out) {
-    auto it = obj.find(key);
-    if (it == obj.end() || !it->is_string()) return false;
-    out = it->get<std::string>();
-    return true;
+bool read_item(strict_json::Reader& r, const json& v, const strict_json::Path& path, HistoryItem& item) {
+    if (!r.expect_object(path, v, "struct HistoryItem")) return false;
+    strict_json::Fields f(r, v, path);
+    return f.required("movie_id", item.movie_id) && f.required("movie_title", item.movie_title) &&
+           f.required("poster_url", item.poster_url) && f.required("server_name", item.server_name) &&
+           f.required("episode_number", item.episode_number) && f.required("episode_title", item.episode_title) &&
+           f.required("play_url", item.play_url) && f.required("last_pos_secs", item.last_pos_secs) &&
+           f.required("duration_secs", item.duration_secs) && f.required("updated_at", item.updated_at) &&
+           f.finish();
 }
 
-// Integers only: a fraction such as 12.5 (or 12.0) is the wrong type.
-bool get_unsigned(const json& obj, const char* key, uint64_t max, uint64_t& out) {
-    auto it = obj.find(key);
-    if (it == obj.end() || !it->is_number_unsigned()) return false;
-    uint64_t v = it->get<uint64_t>();
-    if (v > max) return false;
-    out = v;
-    return true;
-}
-
-bool get_signed(const json& obj, const char* key, int64_t& out) {
-    auto it = obj.find(key);
-    if (it == obj.end()) return false;
-    if (it->is_number_unsigned()) {
-        uint64_t v = it->get<uint64_t>();
-        if (v > static_cast<uint64_t>(std::numeric_limits<int64_t>::max())) return false;
-        out = static_cast<int64_t>(v);
-        return true;
-    }
-    if (!it->is_number_integer()) return false;
-    out = it->get<int64_t>();
-    return true;
-}
-
-std::optional<HistoryItem> item_from_json(const json& obj) {
-    if (!obj.is_object()) return std::nullopt;
-    HistoryItem item;
-    uint64_t episode = 0;
-    bool ok = get_string(obj, "movie_id", item.movie_id) && get_string(obj, "movie_title", item.movie_title) &&
-              get_string(obj, "poster_url", item.poster_url) && get_string(obj, "server_name", item.server_name) &&
-              get_unsigned(obj, "episode_number", std::numeric_limits<uint32_t>::max(), episode) &&
-              get_string(obj, "episode_title", item.episode_title) && get_string(obj, "play_url", item.play_url) &&
-              get_signed(obj, "last_pos_secs", item.last_pos_secs) &&
-              get_signed(obj, "duration_secs", item.duration_secs) &&
-              get_unsigned(obj, "updated_at", std::numeric_limits<uint64_t>::max(), item.updated_at);
-    if (!ok) return std::nullopt;
-    item.episode_number = static_cast<uint32_t>(episode);
-    return item;
+bool read_items(strict_json::Reader& r, const json& root, std::vector<HistoryItem>& items) {
+    if (!r.expect_array({}, root)) return false;
+    items.resize(root.size());
+    return r.elements({}, root, [&](const json& v, const strict_json::Path& path, size_t i) {
+        return read_item(r, v, path, items[i]);
+    });
 }
 
 std::optional<std::vector<HistoryItem>> parse_history(std::string_view text) {
     if (!utf8::is_valid(text)) return std::nullopt;
-    json doc = json::parse(text, nullptr, /*allow_exceptions=*/false);
-    if (doc.is_discarded() || !doc.is_array()) return std::nullopt;
-    std::vector<HistoryItem> items;
-    items.reserve(doc.size());
-    for (const json& entry : doc) {
-        auto item = item_from_json(entry);
-        if (!item) return std::nullopt;
-        items.push_back(std::move(*item));
-    }
-    return items;
+    // Repeated keys are allowed here, the last one counting; so is a byte
+    // order mark that an editor may have added.
+    auto read =
+        strict_json::read_document<std::vector<HistoryItem>>(text, read_items, strict_json::ByteOrderMark::Skip);
+    if (auto* items = std::get_if<std::vector<HistoryItem>>(&read)) return std::move(*items);
+    return std::nullopt;
 }
 
 LoadResult load_with_state(const std::string& path) {

@@ -226,6 +226,17 @@ TEST(History, ValidFileWithExtraKeysAndNegativeValuesReads) {
     EXPECT_EQ(items[0], (HistoryItem{"m", "t", "", "s", 4294967295u, "e", "u", -7, -1, 18446744073709551615ull}));
 }
 
+TEST(History, ByteOrderMarkAndRepeatedKeysStillRead) {
+    UpdTempDir dir;
+    const std::string path = dir / "history.json";
+    std::string entry = entry_json("7");
+    entry.insert(1, R"("last_pos_secs":"not a number",)");  // the later value counts
+    upd_write_file(path, "\xEF\xBB\xBF[" + entry + "]");
+    const auto items = load_history(path);
+    ASSERT_EQ(items.size(), 1u);
+    EXPECT_EQ(items[0].last_pos_secs, 7);
+}
+
 TEST(History, MissingFileReadsAsEmpty) {
     UpdTempDir dir;
     EXPECT_TRUE(load_history(dir / "history.json").empty());
