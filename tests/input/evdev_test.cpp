@@ -1,6 +1,5 @@
 #include "input/evdev.h"
 
-#include <dirent.h>
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -9,6 +8,7 @@
 #include "support/bb_env.h"
 #include "support/bb_fifo.h"
 #include "support/bb_fs.h"
+#include "support/open_fds.h"
 
 namespace qz {
 namespace {
@@ -43,15 +43,6 @@ TEST(EvdevParse, KeepsReleasesRepeatsAndRawAxisValuesAndDropsATrailingPart) {
     EXPECT_TRUE(parse_events(bytes.data(), EVENT_SIZE - 1).empty());
 }
 
-size_t open_descriptor_count() {
-    size_t n = 0;
-    if (DIR* d = ::opendir("/proc/self/fd")) {
-        while (::readdir(d) != nullptr) ++n;
-        ::closedir(d);
-    }
-    return n;
-}
-
 TEST(EvdevNodes, OpensWhatExistsUnderTheDeviceRootReadsItAndClosesIt) {
     test::TempDir root;
     test::ScopedEnv env("QZ_DEVICE_ROOT", root.path());
@@ -62,7 +53,7 @@ TEST(EvdevNodes, OpensWhatExistsUnderTheDeviceRootReadsItAndClosesIt) {
     test::EventFifo last(paths[2]);  // event3 does not exist
     first.write_event(1, 304, 1);    // pending before the nodes open
 
-    const size_t before = open_descriptor_count();
+    const size_t before = test::open_descriptor_count();
     {
         EvdevNodes nodes(paths);
         ASSERT_EQ(nodes.size(), 2u);
@@ -78,9 +69,9 @@ TEST(EvdevNodes, OpensWhatExistsUnderTheDeviceRootReadsItAndClosesIt) {
         ASSERT_EQ(nodes.read(1, buffer, sizeof buffer), static_cast<ssize_t>(EVENT_SIZE));
         EXPECT_EQ(parse_event(buffer).code, evdev::BTN_EAST);
         EXPECT_LT(nodes.read(1, buffer, sizeof buffer), 1) << "a drained node must not block";
-        EXPECT_EQ(open_descriptor_count(), before + 2);
+        EXPECT_EQ(test::open_descriptor_count(), before + 2);
     }
-    EXPECT_EQ(open_descriptor_count(), before);
+    EXPECT_EQ(test::open_descriptor_count(), before);
 }
 
 }  // namespace
