@@ -1,12 +1,8 @@
 #include "catalog/catalog_cache.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <filesystem>
 #include <nlohmann/json.hpp>
+
+#include "common/file_io.h"
 
 namespace qz {
 
@@ -14,47 +10,8 @@ namespace {
 
 using json = nlohmann::json;
 
-bool read_whole_file(const std::string& path, std::string& out) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    char buf[65536];
-    bool ok = true;
-    for (;;) {
-        ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n > 0) {
-            out.append(buf, static_cast<size_t>(n));
-        } else if (n == 0) {
-            break;
-        } else if (errno != EINTR) {
-            ok = false;
-            break;
-        }
-    }
-    ::close(fd);
-    return ok;
-}
-
-bool write_all(int fd, const std::string& text) {
-    const char* p = text.data();
-    size_t left = text.size();
-    while (left > 0) {
-        ssize_t n = ::write(fd, p, left);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        p += n;
-        left -= static_cast<size_t>(n);
-    }
-    return true;
-}
-
-// Makes the rename itself durable.
-void sync_directory_of(const std::string& path) {
-    std::filesystem::path dir = std::filesystem::path(path).parent_path();
-    int fd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    ::fsync(fd);
-    ::close(fd);
-}
+// Far above any real catalog; a larger file is not ours and is not loaded.
+constexpr size_t CATALOG_CACHE_MAX_BYTES = 16 * 1024 * 1024;
 
 void put_string(std::string& out, const std::string& s) { out += json(s).dump(-1, ' ', false, json::error_handler_t::replace); }
 
@@ -92,9 +49,9 @@ void put_item(std::string& out, const MediaItem& m) {
 }  // namespace
 
 CatalogMap load_catalog_cache(const std::string& path) {
-    std::string text;
-    if (!read_whole_file(path, text)) return {};
-    auto parsed = read_catalog_map(text);
+    const FileRead file = read_file_capped(path, CATALOG_CACHE_MAX_BYTES);
+    if (!file.ok()) return {};
+    auto parsed = read_catalog_map(file.text);
     if (auto* map = std::get_if<CatalogMap>(&parsed)) return std::move(*map);
     return {};
 }
@@ -117,25 +74,10 @@ std::string serialize_catalog_cache(const CatalogMap& cache) {
     return out;
 }
 
-std::string catalog_cache_temp_path(const std::string& path) {
-    return std::filesystem::path(path).replace_extension(".tmp").string();
-}
+std::string catalog_cache_temp_path(const std::string& path) { return temp_path_for(path); }
 
 bool save_catalog_cache(const std::string& path, const CatalogMap& cache) {
-    std::string tmp = catalog_cache_temp_path(path);
-    std::string text = serialize_catalog_cache(cache);
-    int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) return false;
-    // The data must be on the disk before the rename makes it the cache.
-    bool ok = write_all(fd, text) && ::fsync(fd) == 0;
-    ok = ::close(fd) == 0 && ok;
-    if (ok) ok = ::rename(tmp.c_str(), path.c_str()) == 0;
-    if (!ok) {
-        ::unlink(tmp.c_str());
-        return false;
-    }
-    sync_directory_of(path);
-    return true;
+    return write_file_atomic(path, serialize_catalog_cache(cache));
 }
 
 const std::vector<MediaItem>& store_shelf(CatalogMap& cache, const std::string& key, std::vector<MediaItem> items,

@@ -15,6 +15,7 @@
 #include "common/device_path.h"
 #include "common/device_paths.h"
 #include "common/log.h"
+#include "common/unique_fd.h"
 #include "common/utf8.h"
 
 namespace qz {
@@ -23,36 +24,32 @@ namespace {
 
 class LinuxFramebufferDevice final : public FramebufferDevice {
 public:
-    ~LinuxFramebufferDevice() override { close(); }
     bool open(std::string& error) override {
-        fd_ = ::open(device_path(paths::FRAMEBUFFER).c_str(), O_RDWR | O_SYNC | O_CLOEXEC, 0666);
-        if (fd_ < 0) {
+        fd_.reset(::open(device_path(paths::FRAMEBUFFER).c_str(), O_RDWR | O_SYNC | O_CLOEXEC, 0666));
+        if (!fd_) {
             error = std::strerror(errno);
             return false;
         }
         return true;
     }
-    void get_var(fb_var_screeninfo& var) override { ::ioctl(fd_, FBIOGET_VSCREENINFO, &var); }
-    void get_fix(fb_fix_screeninfo& fix) override { ::ioctl(fd_, FBIOGET_FSCREENINFO, &fix); }
+    void get_var(fb_var_screeninfo& var) override { ::ioctl(fd_.get(), FBIOGET_VSCREENINFO, &var); }
+    void get_fix(fb_fix_screeninfo& fix) override { ::ioctl(fd_.get(), FBIOGET_FSCREENINFO, &fix); }
     void pan_display(const fb_var_screeninfo& var) override {
         static_assert(FBIOPAN_DISPLAY == 0x4606);
         fb_var_screeninfo copy = var;
-        ::ioctl(fd_, FBIOPAN_DISPLAY, &copy);
+        ::ioctl(fd_.get(), FBIOPAN_DISPLAY, &copy);
     }
     void* map(size_t len) override {
         if (len == 0) return nullptr;
-        void* p = ::mmap(nullptr, len, PROT_READ | PROT_WRITE, MAP_SHARED, fd_, 0);
+        void* p = ::mmap(nullptr, len, PROT_READ | PROT_WRITE, MAP_SHARED, fd_.get(), 0);
         return (p == MAP_FAILED || p == nullptr) ? nullptr : p;
     }
     void unmap(void* addr, size_t len) override { ::munmap(addr, len); }
-    void close() override {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = -1;
-    }
-    int fd() const override { return fd_; }
+    void close() override { fd_.reset(); }
+    int fd() const override { return fd_.get(); }
 
 private:
-    int fd_ = -1;
+    UniqueFd fd_;
 };
 
 }  // namespace

@@ -1,19 +1,17 @@
 #include "history/history.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <chrono>
 #include <cstdio>
-#include <filesystem>
-#include <limits>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string_view>
+#include <variant>
 
+#include "common/file_io.h"
 #include "common/log.h"
+#include "common/strict_json.h"
 #include "common/utf8.h"
 
 namespace qz {
@@ -29,136 +27,54 @@ struct LoadResult {
     std::vector<HistoryItem> items;
 };
 
-// Reads the whole file; nullopt with errno set when it cannot be opened or read.
-std::optional<std::string> read_file(const std::string& path) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return std::nullopt;
-    std::string text;
-    char buf[8192];
-    for (;;) {
-        ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            int saved = errno;
-            ::close(fd);
-            errno = saved;
-            return std::nullopt;
-        }
-        if (n == 0) break;
-        text.append(buf, static_cast<size_t>(n));
-    }
-    ::close(fd);
-    return text;
+// A history is a few kilobytes; anything past this is not one of ours.
+constexpr size_t HISTORY_MAX_BYTES = 1024 * 1024;
+
+bool read_item(strict_json::Reader& r, const json& v, const strict_json::Path& path, HistoryItem& item) {
+    if (!r.expect_object(path, v, "struct HistoryItem")) return false;
+    strict_json::Fields f(r, v, path);
+    return f.required("movie_id", item.movie_id) && f.required("movie_title", item.movie_title) &&
+           f.required("poster_url", item.poster_url) && f.required("server_name", item.server_name) &&
+           f.required("episode_number", item.episode_number) && f.required("episode_title", item.episode_title) &&
+           f.required("play_url", item.play_url) && f.required("last_pos_secs", item.last_pos_secs) &&
+           f.required("duration_secs", item.duration_secs) && f.required("updated_at", item.updated_at) &&
+           f.finish();
 }
 
-bool get_string(const json& obj, const char* key, std::string& out) {
-    auto it = obj.find(key);
-    if (it == obj.end() || !it->is_string()) return false;
-    out = it->get<std::string>();
-    return true;
-}
-
-// Integers only: a fraction such as 12.5 (or 12.0) is the wrong type.
-bool get_unsigned(const json& obj, const char* key, uint64_t max, uint64_t& out) {
-    auto it = obj.find(key);
-    if (it == obj.end() || !it->is_number_unsigned()) return false;
-    uint64_t v = it->get<uint64_t>();
-    if (v > max) return false;
-    out = v;
-    return true;
-}
-
-bool get_signed(const json& obj, const char* key, int64_t& out) {
-    auto it = obj.find(key);
-    if (it == obj.end()) return false;
-    if (it->is_number_unsigned()) {
-        uint64_t v = it->get<uint64_t>();
-        if (v > static_cast<uint64_t>(std::numeric_limits<int64_t>::max())) return false;
-        out = static_cast<int64_t>(v);
-        return true;
-    }
-    if (!it->is_number_integer()) return false;
-    out = it->get<int64_t>();
-    return true;
-}
-
-std::optional<HistoryItem> item_from_json(const json& obj) {
-    if (!obj.is_object()) return std::nullopt;
-    HistoryItem item;
-    uint64_t episode = 0;
-    bool ok = get_string(obj, "movie_id", item.movie_id) && get_string(obj, "movie_title", item.movie_title) &&
-              get_string(obj, "poster_url", item.poster_url) && get_string(obj, "server_name", item.server_name) &&
-              get_unsigned(obj, "episode_number", std::numeric_limits<uint32_t>::max(), episode) &&
-              get_string(obj, "episode_title", item.episode_title) && get_string(obj, "play_url", item.play_url) &&
-              get_signed(obj, "last_pos_secs", item.last_pos_secs) &&
-              get_signed(obj, "duration_secs", item.duration_secs) &&
-              get_unsigned(obj, "updated_at", std::numeric_limits<uint64_t>::max(), item.updated_at);
-    if (!ok) return std::nullopt;
-    item.episode_number = static_cast<uint32_t>(episode);
-    return item;
+bool read_items(strict_json::Reader& r, const json& root, std::vector<HistoryItem>& items) {
+    if (!r.expect_array({}, root)) return false;
+    items.resize(root.size());
+    return r.elements({}, root, [&](const json& v, const strict_json::Path& path, size_t i) {
+        return read_item(r, v, path, items[i]);
+    });
 }
 
 std::optional<std::vector<HistoryItem>> parse_history(std::string_view text) {
     if (!utf8::is_valid(text)) return std::nullopt;
-    json doc = json::parse(text, nullptr, /*allow_exceptions=*/false);
-    if (doc.is_discarded() || !doc.is_array()) return std::nullopt;
-    std::vector<HistoryItem> items;
-    items.reserve(doc.size());
-    for (const json& entry : doc) {
-        auto item = item_from_json(entry);
-        if (!item) return std::nullopt;
-        items.push_back(std::move(*item));
-    }
-    return items;
+    // Repeated keys are allowed here, the last one counting; so is a byte
+    // order mark that an editor may have added.
+    auto read =
+        strict_json::read_document<std::vector<HistoryItem>>(text, read_items, strict_json::ByteOrderMark::Skip);
+    if (auto* items = std::get_if<std::vector<HistoryItem>>(&read)) return std::move(*items);
+    return std::nullopt;
 }
 
 LoadResult load_with_state(const std::string& path) {
-    auto text = read_file(path);
-    if (!text) return {errno == ENOENT ? FileState::Missing : FileState::Unreadable, {}};
-    auto items = parse_history(*text);
+    const FileRead file = read_file_capped(path, HISTORY_MAX_BYTES);
+    if (file.status == FileReadStatus::Missing) return {FileState::Missing, {}};
+    // Too large, not a regular file or failing to read: kept aside like a
+    // malformed one before the next rewrite.
+    if (!file.ok()) return {FileState::Unreadable, {}};
+    auto items = parse_history(file.text);
     if (!items) return {FileState::Unreadable, {}};
     return {FileState::Valid, std::move(*items)};
-}
-
-bool write_all(int fd, std::string_view data) {
-    while (!data.empty()) {
-        ssize_t n = ::write(fd, data.data(), data.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        data.remove_prefix(static_cast<size_t>(n));
-    }
-    return true;
-}
-
-// The temporary file is flushed to the medium before the rename, and the
-// directory after it, so a power cut leaves either the old or the new file.
-bool write_temp(const std::string& tmp, std::string_view text) {
-    int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) return false;
-    bool ok = write_all(fd, text) && ::fsync(fd) == 0;
-    if (::close(fd) != 0) ok = false;
-    if (!ok) ::unlink(tmp.c_str());
-    return ok;
-}
-
-void sync_directory_of(const std::string& path) {
-    std::filesystem::path dir = std::filesystem::path(path).parent_path();
-    if (dir.empty()) dir = ".";
-    int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    ::fsync(fd);
-    ::close(fd);
-}
-
-std::string temp_path_for(const std::string& path) {
-    return std::filesystem::path(path).replace_extension("tmp").string();
 }
 
 // Write errors are silent; an unreadable old file is moved aside first so the
 // titles it may still hold are not lost to the rewrite.
 void save_history(const std::string& path, std::string_view text, bool keep_old_as_backup) {
     const std::string tmp = temp_path_for(path);
-    if (!write_temp(tmp, text)) return;
+    if (!write_synced(tmp, text)) return;
     if (keep_old_as_backup) {
         const std::string backup = history_backup_path(path);
         if (::rename(path.c_str(), backup.c_str()) != 0) {
@@ -168,11 +84,7 @@ void save_history(const std::string& path, std::string_view text, bool keep_old_
         }
         log::history("Unreadable history kept as " + backup);
     }
-    if (::rename(tmp.c_str(), path.c_str()) != 0) {
-        ::unlink(tmp.c_str());
-        return;
-    }
-    sync_directory_of(path);
+    replace_file(tmp, path);
 }
 
 bool is_blank(const std::string& text) { return utf8::trim(text).empty(); }

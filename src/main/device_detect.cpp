@@ -8,6 +8,7 @@
 
 #include "common/device_path.h"
 #include "common/device_paths.h"
+#include "common/unique_fd.h"
 #include "common/utf8.h"
 
 namespace qz {
@@ -34,18 +35,17 @@ std::string lower_model_text(std::string_view text) {
 }
 
 std::optional<std::string> read_model_file() {
-    int fd = ::open(device_path(paths::DEVICE_MODEL).c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return std::nullopt;
+    UniqueFd fd(::open(device_path(paths::DEVICE_MODEL).c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd) return std::nullopt;
     std::string text;
     char chunk[512];
     ssize_t n = 0;
     // Any read error (a directory opens but fails to read) counts as unreadable.
-    while ((n = ::read(fd, chunk, sizeof chunk)) != 0) {
+    while ((n = ::read(fd.get(), chunk, sizeof chunk)) != 0) {
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) break;
         text.append(chunk, static_cast<size_t>(n));
     }
-    ::close(fd);
     if (n < 0) return std::nullopt;
     return text;
 }

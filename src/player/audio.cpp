@@ -7,7 +7,7 @@
 #include <initializer_list>
 #include <vector>
 
-#include "catalog/strict_json.h"
+#include "common/strict_json.h"
 #include "common/device_path.h"
 #include "common/device_paths.h"
 #include "common/file_io.h"

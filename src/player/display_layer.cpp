@@ -11,6 +11,7 @@
 #include "common/device_path.h"
 #include "common/device_paths.h"
 #include "common/log.h"
+#include "common/unique_fd.h"
 
 namespace qz {
 
@@ -18,23 +19,19 @@ namespace {
 
 class LinuxDisplayDriver final : public DisplayDriver {
 public:
-    ~LinuxDisplayDriver() override { close(); }
     bool open(std::string& error) override {
-        fd_ = ::open(device_path(paths::DISPLAY).c_str(), O_RDWR | O_CLOEXEC);
-        if (fd_ < 0) {
+        fd_.reset(::open(device_path(paths::DISPLAY).c_str(), O_RDWR | O_CLOEXEC));
+        if (!fd_) {
             error = std::strerror(errno);
             return false;
         }
         return true;
     }
-    int request(unsigned long number, DispArgs& args) override { return ::ioctl(fd_, number, args.data()); }
-    void close() override {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = -1;
-    }
+    int request(unsigned long number, DispArgs& args) override { return ::ioctl(fd_.get(), number, args.data()); }
+    void close() override { fd_.reset(); }
 
 private:
-    int fd_ = -1;
+    UniqueFd fd_;
 };
 
 bool framebuffer_device_exists() {

@@ -223,18 +223,18 @@ SpawnResult spawn_piped(const std::string& program, const std::vector<std::strin
     auto spawned = spawn(program, args, {Stream::Inherit, Stream::Pipe, Stream::Null});
     if (auto* e = std::get_if<SpawnError>(&spawned)) return *e;
     auto& s = std::get<Spawned>(spawned);
-    return ChildProcess(s.pid, s.out.release());
+    return ChildProcess(s.pid, std::move(s.out));
 }
 
 SpawnResult spawn_shell(const std::string& command_line) {
     auto spawned = spawn("/bin/sh", {"-c", command_line}, {});
     if (auto* e = std::get_if<SpawnError>(&spawned)) return *e;
-    return ChildProcess(std::get<Spawned>(spawned).pid, -1);
+    return ChildProcess(std::get<Spawned>(spawned).pid, UniqueFd());
 }
 
 ChildProcess::ChildProcess(ChildProcess&& o) noexcept
     : pid_(std::exchange(o.pid_, -1)),
-      stdout_fd_(std::exchange(o.stdout_fd_, -1)),
+      stdout_(std::move(o.stdout_)),
       reaped_(std::exchange(o.reaped_, false)),
       status_(std::exchange(o.status_, -1)) {}
 
@@ -242,7 +242,7 @@ ChildProcess& ChildProcess::operator=(ChildProcess&& o) noexcept {
     if (this != &o) {
         release();
         pid_ = std::exchange(o.pid_, -1);
-        stdout_fd_ = std::exchange(o.stdout_fd_, -1);
+        stdout_ = std::move(o.stdout_);
         reaped_ = std::exchange(o.reaped_, false);
         status_ = std::exchange(o.status_, -1);
     }
@@ -263,9 +263,9 @@ void ChildProcess::release() noexcept {
 }
 
 ssize_t ChildProcess::read_some(char* buf, size_t len) {
-    if (stdout_fd_ < 0) return -1;
+    if (!stdout_) return -1;
     for (;;) {
-        ssize_t n = ::read(stdout_fd_, buf, len);
+        ssize_t n = ::read(stdout_.get(), buf, len);
         if (n < 0 && errno == EINTR) continue;
         return n;
     }
@@ -299,9 +299,6 @@ void ChildProcess::kill(int signal) {
     if (pid_ > 0 && !reaped_) ::kill(pid_, signal);
 }
 
-void ChildProcess::close_stdout() {
-    if (stdout_fd_ >= 0) ::close(stdout_fd_);
-    stdout_fd_ = -1;
-}
+void ChildProcess::close_stdout() { stdout_.reset(); }
 
 }  // namespace qz

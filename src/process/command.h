@@ -6,7 +6,10 @@
 #include <optional>
 #include <string>
 #include <variant>
+#include <utility>
 #include <vector>
+
+#include "common/unique_fd.h"
 
 namespace qz {
 
@@ -29,7 +32,7 @@ struct SpawnError {
 class ChildProcess {
 public:
     ChildProcess() = default;
-    ChildProcess(pid_t pid, int stdout_fd) : pid_(pid), stdout_fd_(stdout_fd) {}
+    ChildProcess(pid_t pid, UniqueFd stdout_fd) : pid_(pid), stdout_(std::move(stdout_fd)) {}
     ChildProcess(ChildProcess&& o) noexcept;
     ChildProcess& operator=(ChildProcess&& o) noexcept;
     ChildProcess(const ChildProcess&) = delete;
@@ -37,7 +40,7 @@ public:
     ~ChildProcess();
 
     pid_t pid() const { return pid_; }
-    int stdout_fd() const { return stdout_fd_; }
+    int stdout_fd() const { return stdout_.get(); }
     // Reads up to len bytes of the child's stdout; 0 at end of file, -1 on error.
     ssize_t read_some(char* buf, size_t len);
     // Blocks until the child exits; returns the raw wait status.
@@ -55,7 +58,7 @@ private:
     void release() noexcept;
 
     pid_t pid_ = -1;
-    int stdout_fd_ = -1;
+    UniqueFd stdout_;
     bool reaped_ = false;
     int status_ = -1;
 };

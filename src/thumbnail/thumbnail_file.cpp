@@ -1,59 +1,15 @@
 #include "thumbnail/thumbnail_file.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <cstdio>
 
+#include "common/file_io.h"
+#include "common/unique_fd.h"
 #include "thumbnail/thumbnail_image.h"
 
 namespace qz {
 namespace {
-
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    ~FileDescriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    int get() const { return fd_; }
-    // Closes now and reports whether the close succeeded (write errors can
-    // surface only here on some file systems).
-    bool close() {
-        const int fd = fd_;
-        fd_ = -1;
-        return ::close(fd) == 0;
-    }
-
-private:
-    int fd_;
-};
-
-bool read_exact(int fd, uint8_t* out, size_t length) {
-    while (length > 0) {
-        const ssize_t n = ::read(fd, out, length);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        out += n;
-        length -= static_cast<size_t>(n);
-    }
-    return true;
-}
-
-bool write_all(int fd, const uint8_t* data, size_t length) {
-    while (length > 0) {
-        const ssize_t n = ::write(fd, data, length);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        data += n;
-        length -= static_cast<size_t>(n);
-    }
-    return true;
-}
 
 uint32_t load_le32(const uint8_t* p) {
     return uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
@@ -78,30 +34,30 @@ std::string thumbnail_file_name(std::string_view url) {
 }
 
 std::optional<RgbaBitmap> read_thumbnail_file(const std::string& path) {
-    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (fd.get() < 0) return std::nullopt;
-    struct stat st {};
-    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 8) return std::nullopt;
-    uint8_t header[8];
-    if (!read_exact(fd.get(), header, sizeof header)) return std::nullopt;
+    // The largest file this program writes; anything larger is never read in.
+    constexpr size_t MAX_FILE_BYTES = 8 + size_t{THUMB_MAX_WIDTH} * THUMB_MAX_HEIGHT * 4;
+    const FileRead file = read_file_capped(path, MAX_FILE_BYTES);
+    if (!file.ok() || file.text.size() < 8) return std::nullopt;
+    const auto* bytes = reinterpret_cast<const uint8_t*>(file.text.data());
     RgbaBitmap image;
-    image.width = load_le32(header);
-    image.height = load_le32(header + 4);
+    image.width = load_le32(bytes);
+    image.height = load_le32(bytes + 4);
     // Nothing this program writes is empty or outside the thumbnail box; such
-    // a file is treated like a damaged one, so it cannot size our allocation.
+    // a file is treated like a damaged one.
     if (image.width == 0 || image.height == 0 || image.width > THUMB_MAX_WIDTH || image.height > THUMB_MAX_HEIGHT) {
         return std::nullopt;
     }
     const size_t pixel_bytes = static_cast<size_t>(image.width) * image.height * 4;
-    if (static_cast<uint64_t>(st.st_size) != 8 + pixel_bytes) return std::nullopt;
-    image.pixels.resize(pixel_bytes);
-    if (!read_exact(fd.get(), image.pixels.data(), pixel_bytes)) return std::nullopt;
+    if (file.text.size() != 8 + pixel_bytes) return std::nullopt;
+    image.pixels.assign(bytes + 8, bytes + 8 + pixel_bytes);
     return image;
 }
 
+// Written in place, not atomically: a partly written file fails the length
+// check on the next read and the poster is fetched again.
 bool write_thumbnail_file(const std::string& path, const RgbaBitmap& image) {
-    FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
-    if (fd.get() < 0) return false;
+    UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    if (!fd) return false;
     uint8_t header[8];
     store_le32(header, image.width);
     store_le32(header + 4, image.height);

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -181,6 +182,22 @@ TEST(CatalogCacheLoad, MissingFileOrDirectoryGivesEmptyMap) {
     TempDir dir;
     EXPECT_TRUE(load_catalog_cache(dir / "catalog_cache.json").empty());
     EXPECT_TRUE(load_catalog_cache(dir.path()).empty());
+}
+
+TEST(CatalogCacheLoad, FifoOrOversizedFileGivesEmptyMapAtOnce) {
+    TempDir dir;
+    // A FIFO with no writer would hold a blocking reader for ever.
+    const std::string fifo = dir / "fifo.json";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_TRUE(load_catalog_cache(fifo).empty());
+
+    // Valid JSON, but past the 16 MiB a cache may take.
+    const std::string shelf = "{\"phim-le\":[]}";
+    const std::string path = dir / "catalog_cache.json";
+    write_file(path, shelf + std::string(16 * 1024 * 1024 + 1 - shelf.size(), ' '));
+    EXPECT_TRUE(load_catalog_cache(path).empty());
+    write_file(path, shelf + std::string(16 * 1024 * 1024 - shelf.size(), ' '));
+    EXPECT_EQ(load_catalog_cache(path).count("phim-le"), 1u);
 }
 
 TEST(CatalogCacheLoad, LackingAKeyKeepsTheOthers) {

@@ -1,6 +1,7 @@
 #include "history/history.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <chrono>
 #include <filesystem>
@@ -226,6 +227,17 @@ TEST(History, ValidFileWithExtraKeysAndNegativeValuesReads) {
     EXPECT_EQ(items[0], (HistoryItem{"m", "t", "", "s", 4294967295u, "e", "u", -7, -1, 18446744073709551615ull}));
 }
 
+TEST(History, ByteOrderMarkAndRepeatedKeysStillRead) {
+    TempDir dir;
+    const std::string path = dir / "history.json";
+    std::string entry = entry_json("7");
+    entry.insert(1, R"("last_pos_secs":"not a number",)");  // the later value counts
+    write_file(path, "\xEF\xBB\xBF[" + entry + "]");
+    const auto items = load_history(path);
+    ASSERT_EQ(items.size(), 1u);
+    EXPECT_EQ(items[0].last_pos_secs, 7);
+}
+
 TEST(History, MissingFileReadsAsEmpty) {
     TempDir dir;
     EXPECT_TRUE(load_history(dir / "history.json").empty());
@@ -288,6 +300,29 @@ TEST(History, UnreadableFileIsKeptBeforeTheFirstOverwrite) {
     EXPECT_EQ(testing::internal::GetCapturedStderr().find("Unreadable"), std::string::npos);
     EXPECT_EQ(read_file(dir / "history.json.bad"), damaged);
     EXPECT_EQ(ids_of(load_history(path)), (std::vector<std::string>{"newer", "new"}));
+}
+
+// What is not a small regular file reads as empty at once, and is moved aside
+// like a damaged file when the next recording replaces it.
+TEST(History, FifoOrOversizedFileIsUnreadableAndKeptAside) {
+    TempDir dir;
+    const std::string path = dir / "history.json";
+    ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+    EXPECT_TRUE(load_history(path).empty());
+    record(path, "a");
+    EXPECT_EQ(ids_of(load_history(path)), (std::vector<std::string>{"a"}));
+    EXPECT_FALSE(std::filesystem::is_regular_file(dir / "history.json.bad"));
+    EXPECT_TRUE(std::filesystem::is_fifo(dir / "history.json.bad"));
+
+    // A valid list padded past 1 MiB; one byte less is still read.
+    const std::string list = "[" + entry_json() + "]";
+    write_file(path, list + std::string(1024 * 1024 - list.size(), '\n'));
+    EXPECT_EQ(load_history(path).size(), 1u);
+    write_file(path, list + std::string(1024 * 1024 + 1 - list.size(), '\n'));
+    EXPECT_TRUE(load_history(path).empty());
+    record(path, "b");
+    EXPECT_EQ(ids_of(load_history(path)), (std::vector<std::string>{"b"}));
+    EXPECT_EQ(read_file(dir / "history.json.bad").size(), 1024u * 1024 + 1);
 }
 
 TEST(History, ReadableOrMissingFileIsNotKept) {

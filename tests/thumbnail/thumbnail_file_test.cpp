@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <string>
 
@@ -89,6 +90,12 @@ TEST(ThumbnailFile, MissingFileOrDirectoryIsMissing) {
     EXPECT_FALSE(read_thumbnail_file(dir / "absent.raw").has_value());
     EXPECT_FALSE(read_thumbnail_file(dir.path()).has_value());
     EXPECT_FALSE(write_thumbnail_file(dir / "no/such/dir/t.raw", test::noise_image(1, 1, false)));
+}
+
+TEST(ThumbnailFile, FifoIsMissingWithoutBlockingTheWorker) {
+    test::TempDir dir;
+    ASSERT_EQ(::mkfifo((dir / "t.raw").c_str(), 0600), 0);
+    EXPECT_FALSE(read_thumbnail_file((dir / "t.raw")).has_value());
 }
 
 }  // namespace

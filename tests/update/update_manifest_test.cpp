@@ -53,6 +53,7 @@ INSTANTIATE_TEST_SUITE_P(
         valid("NegativeSize", R"(, "size_mb": -0.25e1)", manifest("", -2.5f)),
         valid("UnknownKeysSkipped", R"(, "extra": {"a": 1, "a": 2}, "list": [null, {"b": true}])", manifest()),
         ManifestCase{"SurroundingWhiteSpace", " \n\t{" + REQUIRED + "}\r\n ", manifest()},
+        ManifestCase{"ByteOrderMark", "\xEF\xBB\xBF{" + REQUIRED + "}", manifest()},
         ManifestCase{"EscapesAndUtf8",
                      R"({"version": "v2", "name": "Bản \"mới\"", "changelog": "a\nb\u00e9", "download_url": ""})",
                      OtaManifest{"v2", "Bản \"mới\"", "a\nbé", "", "", 0.0f}},

@@ -1,4 +1,4 @@
-#include "catalog/strict_json.h"
+#include "common/strict_json.h"
 
 #include <iterator>
 
