@@ -8,6 +8,7 @@
 #include "common/log.h"
 #include "player/audio.h"
 #include "player/backend_choice.h"
+#include "player/hardware_player.h"
 #include "process/curl_args.h"
 
 namespace qz {
@@ -98,8 +99,10 @@ PlaybackOutcome backend_not_built(std::string_view backend, const PlayRequest& r
 
 PlaybackBackends production_backends() {
     PlaybackBackends backends;
-    backends.hardware = [](Framebuffer&, const PlayRequest& r) { return backend_not_built("hardware player", r); };
     backends.ffmpeg = [](Framebuffer&, const PlayRequest& r) { return backend_not_built("ffmpeg pipeline", r); };
+    backends.hardware = [ffmpeg = backends.ffmpeg](Framebuffer& fb, const PlayRequest& r) {
+        return run_hardware_player(fb, r, ffmpeg);
+    };
     backends.mpv = [](const std::string&, const PlayRequest& r) -> MpvResult { return backend_not_built("mpv", r); };
     return backends;
 }

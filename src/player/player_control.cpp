@@ -153,20 +153,22 @@ std::optional<std::string> fetch_playlist(const std::string& url) {
 
 }  // namespace
 
-void send_player_command(std::string_view command) {
+bool send_player_command(std::string_view command) {
     const std::string path = device_path(paths::HW_PLAYER_CMD);
     // Without a reader a non-blocking open fails (ENXIO): the command is lost,
     // which is the protocol's rule, rather than the loop stalling.
     UniqueFd fd(::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
-    if (!fd) return;
+    if (!fd) return false;
     // A regular file left at the pipe's place would be overwritten from its
     // start by every command.
     struct stat st {};
-    if (::fstat(fd.get(), &st) != 0 || !S_ISFIFO(st.st_mode)) return;
+    if (::fstat(fd.get(), &st) != 0 || !S_ISFIFO(st.st_mode)) return false;
     std::string line(command);
     line.push_back('\n');
     SigpipeBlock block;
-    if (!write_all(fd.get(), line)) block.note_error(errno);
+    if (write_all(fd.get(), line)) return true;
+    block.note_error(errno);
+    return false;
 }
 
 std::string seek_command(int64_t position_ms) { return "seek " + std::to_string(position_ms); }

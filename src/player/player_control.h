@@ -49,8 +49,9 @@ inline constexpr size_t PLAYER_FILE_MAX_BYTES = 64 * 1024;
 
 // Writes "{command}\n" into the command pipe. Does nothing when the pipe is
 // missing or is not a pipe; never blocks and never creates it. A command
-// written while no player has the pipe open is lost.
-void send_player_command(std::string_view command);
+// written while no player has the pipe open is lost. True when the line was
+// written whole.
+bool send_player_command(std::string_view command);
 
 // "seek {ms}" and "win {x} {y} {w} {h}".
 std::string seek_command(int64_t position_ms);

@@ -226,11 +226,13 @@ SpawnResult spawn_piped(const std::string& program, const std::vector<std::strin
     return ChildProcess(s.pid, std::move(s.out));
 }
 
-SpawnResult spawn_shell(const std::string& command_line) {
-    auto spawned = spawn("/bin/sh", {"-c", command_line}, {});
+SpawnResult spawn_inherit(const std::string& program, const std::vector<std::string>& args) {
+    auto spawned = spawn(program, args, {});
     if (auto* e = std::get_if<SpawnError>(&spawned)) return *e;
     return ChildProcess(std::get<Spawned>(spawned).pid, UniqueFd());
 }
+
+SpawnResult spawn_shell(const std::string& command_line) { return spawn_inherit("/bin/sh", {"-c", command_line}); }
 
 ChildProcess::ChildProcess(ChildProcess&& o) noexcept
     : pid_(std::exchange(o.pid_, -1)),

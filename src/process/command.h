@@ -73,6 +73,8 @@ RunCaptureResult run_capture(const std::string& program, const std::vector<std::
 RunWaitResult run_wait(const std::string& program, const std::vector<std::string>& args);
 // stdin inherited, stdout piped to the caller, stderr to the null device.
 SpawnResult spawn_piped(const std::string& program, const std::vector<std::string>& args);
+// All three streams inherited; the caller owns the running child.
+SpawnResult spawn_inherit(const std::string& program, const std::vector<std::string>& args);
 // "/bin/sh" "-c" command_line, all streams inherited.
 SpawnResult spawn_shell(const std::string& command_line);
 
