@@ -1,3 +1,4 @@
+// ctest-labels: host
 #include "main/app_workers.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// ctest-labels: host
 #include "player/audio.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// ctest-labels: host
 #include "player/backend_choice.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,5 @@
 // ctest-labels: threads
+// ctest-labels: host
 #include "player/hardware_player.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// ctest-labels: host
 #include "player/launcher.h"
 
 #include <gtest/gtest.h>

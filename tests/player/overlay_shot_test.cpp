@@ -1,3 +1,4 @@
+// ctest-labels: host
 // The playback overlay as qz-shot renders it, read back from the PNG with its
 // alpha and probed pixel by pixel at both screen sizes. Texts are compared
 // glyph for glyph against the same text drawn alone at the expected place.

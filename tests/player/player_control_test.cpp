@@ -1,3 +1,4 @@
+// ctest-labels: host
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <pthread.h>

@@ -1,3 +1,4 @@
+// ctest-labels: host
 #include <gtest/gtest.h>
 #include <unistd.h>
 
