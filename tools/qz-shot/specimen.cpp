@@ -22,6 +22,7 @@
 #include "main/app_state.h"
 #include "main/main_loop.h"
 #include "main/poster_lookup.h"
+#include "player/overlay.h"
 #include "shot.h"
 
 namespace qz::shot {
@@ -277,7 +278,34 @@ RgbaBitmap snapshot(const Framebuffer& fb) {
     return img;
 }
 
-// Each screen at the profile's size, three to a row, with its caption.
+// The playback overlay as it shows over a video: drawn with its alpha, then
+// laid over the test picture stretched to the screen.
+RgbaBitmap overlay_over_picture(ScreenSize screen, const RgbaBitmap& picture, const OverlayView& view) {
+    Framebuffer overlay = Framebuffer::in_memory(screen.width, screen.height);
+    TextRenderer text(overlay);
+    draw_playback_overlay(overlay, text, view);
+    Framebuffer video = Framebuffer::in_memory(screen.width, screen.height);
+    draw_image_cover(video, picture, 0, 0, screen.width, screen.height);
+    for (uint32_t y = 0; y < screen.height; ++y) {
+        for (uint32_t x = 0; x < screen.width; ++x) {
+            const Color o = overlay.at(x, y);
+            video.at(x, y) = mix(video.at(x, y), o | 0xff000000u, uint8_t(o >> 24));
+        }
+    }
+    return snapshot(video);
+}
+
+void add_tile(Sheet& s, std::shared_ptr<RgbaBitmap> image, const std::string& caption, int32_t tile_w,
+              int32_t tile_h, bool line_break) {
+    s.add(tile_w, tile_h + 24, [&s, image, caption, tile_w, tile_h](int32_t x, int32_t y) {
+        draw_image_cover(s.fb(), *image, x, y, uint32_t(tile_w), uint32_t(tile_h));
+        draw_rect(s.fb(), x - 1, y - 1, tile_w + 2, tile_h + 2, 1, DIM);
+        s.text().draw_text(caption, x, y + tile_h + 6, GREY, 13);
+    }, line_break);
+}
+
+// Each screen at the profile's size, three to a row, with its caption, then
+// the playback overlay over a video.
 void screens(Sheet& s, ScreenSize screen, const RgbaBitmap& poster, const AppConfig& config) {
     FixturePosters posters(poster);
     const int32_t tile_w = (s.inner_width() - 2 * Sheet::GAP_X) / 3;
@@ -287,16 +315,20 @@ void screens(Sheet& s, ScreenSize screen, const RgbaBitmap& poster, const AppCon
         Framebuffer frame = Framebuffer::in_memory(screen.width, screen.height);
         TextRenderer text(frame);
         draw_app_screen(f.state, posters, text);
-        auto image = std::make_shared<RgbaBitmap>(snapshot(frame));
-        const std::string caption = f.caption;
-        s.add(
-            tile_w, tile_h + 24,
-            [&s, image, caption, tile_w, tile_h](int32_t x, int32_t y) {
-                draw_image_cover(s.fb(), *image, x, y, uint32_t(tile_w), uint32_t(tile_h));
-                draw_rect(s.fb(), x - 1, y - 1, tile_w + 2, tile_h + 2, 1, DIM);
-                s.text().draw_text(caption, x, y + tile_h + 6, GREY, 13);
-            },
-            first);
+        add_tile(s, std::make_shared<RgbaBitmap>(snapshot(frame)), f.caption, tile_w, tile_h, first);
+        first = false;
+    }
+    const std::pair<const char*, OverlayView> overlays[] = {
+        {"Đang phát, chỉnh âm lượng",
+         {"Thám Tử Lừng Danh Conan", "Tập 12 [Vietsub #1]", 754000, 1440000, false, "ÂM LƯỢNG: 60%"}},
+        {"Tạm dừng", {"Thám Tử Lừng Danh Conan", "Tập 12 [Vietsub #1]", 754000, 1440000, true, std::nullopt}},
+        {"Tua nhanh (xem trước)",
+         {"Thám Tử Lừng Danh Conan", "Tập 12 [Vietsub #1]", 4399000, 5400000, false, "▶▶ +45s (01:13:19) • 4x"}},
+    };
+    first = true;
+    for (const auto& [caption, view] : overlays) {
+        add_tile(s, std::make_shared<RgbaBitmap>(overlay_over_picture(screen, poster, view)), caption, tile_w, tile_h,
+                 first);
         first = false;
     }
 }
