@@ -40,16 +40,6 @@ const std::string FOOTER =
     "[SELECT] Tìm kiếm   [D-Pad] Chọn phim   [A] Phát / Chi tiết   [L1/R1] Nhảy Kệ   [X] Tải lại   "
     "[START] OTA   [B] Thoát";
 
-// The mixing rule of translucent fills, rounded down.
-Color mix(Color c, Color d) {
-    const uint32_t a = c >> 24;
-    Color out = 0xff000000;
-    for (int shift = 0; shift <= 16; shift += 8) {
-        const uint32_t cc = (c >> shift) & 0xff, dc = (d >> shift) & 0xff;
-        out |= ((cc * a + dc * (255 - a)) / 255) << shift;
-    }
-    return out;
-}
 
 using Profile = test::ScreenProfile;
 
@@ -277,7 +267,7 @@ TEST_P(WatchHistory, ContinueWatchingRowComesFirstAndFillsTheHero) {
                         HERO_FILL));
     // The fill is 11 pixels wide; its rounded ends leave out its first and
     // last column on the middle rows.
-    const Color track = mix(0x80333333, HERO_FILL);
+    const Color track = test::blend_over(0x80333333, HERO_FILL);
     EXPECT_TRUE(region_is(f, 39, 152, 9, 2, ACCENT)) << "11 of 320 pixels watched";
     EXPECT_TRUE(region_is(f, 48, 151, 300, 4, track)) << "rest of the track";
     EXPECT_TRUE(region_is(f, w() - 280, 72, 60, 126, 0xff100a22)) << "poster stand-in";
@@ -286,7 +276,7 @@ TEST_P(WatchHistory, ContinueWatchingRowComesFirstAndFillsTheHero) {
     // Cards: the first is focused, the second is not.
     expect_focus_ring(24, CARD_TOP);
     EXPECT_TRUE(region_is(f, 195, CARD_TOP + 10, 13, 233, BACKGROUND)) << "ring around an unfocused card";
-    const Color badge = mix(0xd0a855f7, NO_POSTER);
+    const Color badge = test::blend_over(0xd0a855f7, NO_POSTER);
     const int32_t tap3 = text_width("Tập 3", 11.0f);
     EXPECT_TRUE(region_is(f, 24 + 6, CARD_TOP + 10, 6, 12, badge)) << "episode badge, left padding";
     EXPECT_TRUE(region_is(f, 24 + 12 + tap3 + 1, CARD_TOP + 10, 4, 12, badge)) << "episode badge, right padding";
@@ -301,7 +291,7 @@ TEST_P(WatchHistory, ContinueWatchingRowComesFirstAndFillsTheHero) {
     // Second row, from the cache: a year badge ends 6 pixels inside the card
     // and shows a quoted year without its quotes.
     const int32_t top2 = CARD_TOP + 288, yw = text_width("2024", 10.5f);
-    const Color year_badge = mix(0xd0201540, NO_POSTER);
+    const Color year_badge = test::blend_over(0xd0201540, NO_POSTER);
     EXPECT_TRUE(region_is(f, 24 + 152 - yw, top2 + 9, 4, 12, year_badge));
     EXPECT_TRUE(region_is(f, 24 + 159, top2 + 9, 3, 12, year_badge));
     EXPECT_TRUE(region_is(f, 24 + 162, top2 + 9, 6, 12, NO_POSTER));

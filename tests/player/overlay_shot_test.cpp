@@ -92,17 +92,6 @@ std::unique_ptr<Framebuffer> read_rgba_png(const std::string& path, int& channel
     return fb;
 }
 
-// The display's pixel-alpha rule for an overlay colour c over an opaque d,
-// rounded down, written out independently of the drawing code.
-Color over(Color c, Color d) {
-    const uint32_t a = c >> 24;
-    Color out = 0xff000000;
-    for (int shift = 0; shift <= 16; shift += 8) {
-        const uint32_t cc = (c >> shift) & 0xff, dc = (d >> shift) & 0xff;
-        out |= ((cc * a + dc * (255 - a)) / 255) << shift;
-    }
-    return out;
-}
 
 class OverlayShot : public ::testing::TestWithParam<Profile> {
 protected:
@@ -331,9 +320,9 @@ TEST_P(OverlayShot, CompositesOverAPictureScaledToTheScreen) {
     EXPECT_EQ(fb().at(3 * qx, qy), green);
     EXPECT_EQ(fb().at(qx, 3 * qy), blue);
     EXPECT_EQ(fb().at(3 * qx, 3 * qy), white);
-    EXPECT_EQ(fb().at(uint32_t(w()) - 5, 70), over(BAND, green)) << "header band over green";
-    EXPECT_EQ(fb().at(5, 70), over(BAND, red)) << "header band over red";
-    EXPECT_EQ(fb().at(uint32_t(w()) - 5, uint32_t(h()) - 100), over(FOOTER, white)) << "footer over white";
+    EXPECT_EQ(fb().at(uint32_t(w()) - 5, 70), test::blend_over(BAND, green)) << "header band over green";
+    EXPECT_EQ(fb().at(5, 70), test::blend_over(BAND, red)) << "header band over red";
+    EXPECT_EQ(fb().at(uint32_t(w()) - 5, uint32_t(h()) - 100), test::blend_over(FOOTER, white)) << "footer over white";
     EXPECT_EQ(fb().at(40, 25), BADGE) << "opaque badge";
     EXPECT_EQ(fb().at(0, 0), ACCENT) << "opaque accent line";
 }

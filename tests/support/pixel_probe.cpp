@@ -107,6 +107,16 @@ Framebuffer crop(const Framebuffer& fb, uint32_t w, uint32_t h) {
     return out;
 }
 
+Color blend_over(Color c, Color d) {
+    const uint32_t a = c >> 24;
+    Color out = 0xff000000;
+    for (int shift = 0; shift <= 16; shift += 8) {
+        const uint32_t cc = (c >> shift) & 0xff, dc = (d >> shift) & 0xff;
+        out |= ((cc * a + dc * (255 - a)) / 255) << shift;
+    }
+    return out;
+}
+
 Color dimmed(Color c, uint32_t keep) {
     Color out = 0xff000000u;
     for (int shift = 0; shift <= 16; shift += 8) out |= (((c >> shift) & 0xffu) * keep / 255) << shift;

@@ -44,4 +44,9 @@ Framebuffer crop(const Framebuffer& fb, uint32_t w, uint32_t h);
 // (rounded down), made opaque.
 Color dimmed(Color c, uint32_t keep);
 
+// A translucent colour c laid over an opaque d, each channel rounded down:
+// the mixing rule of translucent fills, written out independently of the
+// drawing code.
+Color blend_over(Color c, Color d);
+
 }  // namespace qz::test
