@@ -64,11 +64,13 @@ std::string wait_status_text(int status) {
 
 // Everything one session keeps; it lives on the main thread only.
 struct Session {
-    Session(Framebuffer& framebuffer, const PlayRequest& r) : fb(framebuffer), request(r), text(framebuffer) {}
+    Session(Framebuffer& framebuffer, const PlayRequest& r, const FrameObserver& observer)
+        : fb(framebuffer), request(r), text(framebuffer), observe_overlay(observer) {}
 
     Framebuffer& fb;
     PlayRequest request;
     TextRenderer text;
+    const FrameObserver& observe_overlay;
     ChildProcess player;
     std::shared_ptr<std::atomic<bool>> running = std::make_shared<std::atomic<bool>>(true);
     Receiver<PlayerEvent> events;
@@ -300,6 +302,7 @@ void draw_overlay_or_clear(Session& s, Clock::time_point now) {
     if (!s.message.empty() && now - s.message_at < MESSAGE_LIFE) view.message = s.message;
     draw_playback_overlay(s.fb, s.text, view);
     s.fb.present();
+    if (s.observe_overlay) s.observe_overlay(s.fb);
     s.dirty = true;
 }
 
@@ -388,7 +391,8 @@ void start_button_reader(Session& s) {
 
 }  // namespace
 
-PlaybackOutcome run_hardware_player(Framebuffer& fb, const PlayRequest& request, const BackendRunner& fallback) {
+PlaybackOutcome run_hardware_player(Framebuffer& fb, const PlayRequest& request, const BackendRunner& fallback,
+                                    const FrameObserver& observe_overlay) {
     if (!device_path_exists(paths::HW_PLAYER)) {
         log::player("tplayerslave not found. Falling back to ffmpeg.");
         return fallback(fb, request);
@@ -399,7 +403,7 @@ PlaybackOutcome run_hardware_player(Framebuffer& fb, const PlayRequest& request,
     clear_for_video(fb);
     set_layer_transparency(true);
 
-    Session s(fb, request);
+    Session s(fb, request, observe_overlay);
     s.volume = read_stored_volume();
     apply_volume(s.volume, false);
     const std::string source = prepare_player_source(request.url);

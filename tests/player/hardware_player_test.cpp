@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <future>
 #include <optional>
 #include <ostream>
@@ -14,7 +15,9 @@
 #include <thread>
 #include <vector>
 
+#include "graphics/text_renderer.h"
 #include "input/evdev.h"
+#include "player/overlay.h"
 #include "support/env_guard.h"
 #include "support/evdev_fifo.h"
 #include "support/files.h"
@@ -56,11 +59,15 @@ protected:
         buttons_ = std::make_unique<test::EventFifo>(dev_.path("dev/input/event4"));
         session_ = std::async(std::launch::async, [this, resume, width, height] {
             Framebuffer fb = Framebuffer::in_memory(width, height);
-            return run_hardware_player(fb, PlayRequest{"http://cdn.example/v/1.mp4", "Phim", "Tập 1 [S1]", resume},
-                                       [this](Framebuffer&, const PlayRequest&) {
-                                           fallback_used_ = true;
-                                           return PlaybackOutcome{};
-                                       });
+            return run_hardware_player(
+                fb, PlayRequest{"http://cdn.example/v/1.mp4", TITLE, LABEL, resume},
+                [this](Framebuffer&, const PlayRequest&) {
+                    fallback_used_ = true;
+                    return PlaybackOutcome{};
+                },
+                [this](const Framebuffer& frame) {
+                    if (observe_) observe_(frame);
+                });
         });
     }
     // Waits for the scripted player to have heard a command.
@@ -88,18 +95,51 @@ protected:
         return session_.get();
     }
 
+    static constexpr const char* TITLE = "Phim";
+    static constexpr const char* LABEL = "Tập 1 [S1]";
     test::FwDevice dev_;
+    // Runs on the session's thread for every overlay frame it presents.
+    std::function<void(const Framebuffer&)> observe_;
     std::unique_ptr<test::EventFifo> buttons_;
     std::future<PlaybackOutcome> session_;
     bool fallback_used_ = false;
 };
 
+// The overlay as it must look right after the resume: the notice in the
+// centre box, the position at the resume point (status positions are not
+// believed for 1.5 s), the duration not known yet or known.
+std::vector<Framebuffer> resume_notice_frames(uint32_t width, uint32_t height, const char* title, const char* label) {
+    std::vector<Framebuffer> frames;
+    for (int64_t duration_ms : {int64_t{0}, int64_t{1500000}}) {
+        Framebuffer fb = Framebuffer::in_memory(width, height);
+        TextRenderer text(fb);
+        draw_playback_overlay(fb, text, OverlayView{title, label, 754000, duration_ms, false, "▶ TIẾP TỤC TẠI 12:34"});
+        frames.push_back(std::move(fb));
+    }
+    return frames;
+}
+
+bool same_pixels(const Framebuffer& a, const Framebuffer& b) {
+    for (uint32_t y = 0; y < a.height(); ++y) {
+        for (uint32_t x = 0; x < a.width(); ++x) {
+            if (a.at(x, y) != b.at(x, y)) return false;
+        }
+    }
+    return true;
+}
+
 TEST_F(HardwareSession, ResumeSeeksFirstAndCompletedAsksForTheNextEpisode) {
     test::EnvGuard mode("QZ_FAKE_PLAYER_MODE", "complete");
     test::EnvGuard after("QZ_FAKE_PLAYER_AFTER", "1.5");
     test::StderrCapture log;
+    const std::vector<Framebuffer> notice = resume_notice_frames(1024, 768, TITLE, LABEL);
+    bool notice_shown = false;  // written on the session's thread, read after it ended
+    observe_ = [&](const Framebuffer& frame) {
+        for (const Framebuffer& want : notice) notice_shown = notice_shown || same_pixels(frame, want);
+    };
     start(754);
     const PlaybackOutcome outcome = finish();
+    EXPECT_TRUE(notice_shown) << "no frame showed the resume notice at 12:34";
     const auto heard = commands(dev_.player_log());
     ASSERT_FALSE(heard.empty()) << dev_.player_log();
     EXPECT_EQ(heard.front(), "seek 754000");
