@@ -10,17 +10,20 @@
 
 #include <chrono>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "build_config.h"
 #include "input/evdev.h"
 #include "support/child.h"
 #include "support/evdev_fifo.h"
 #include "support/files.h"
 #include "support/fw_device.h"
+#include "support/loopback_server.h"
 #include "support/temp_dir.h"
 
 namespace qz {
@@ -65,13 +68,27 @@ protected:
         std::filesystem::create_symlink(target, at);
     }
 
-    void start() {
+    void start() { start_with({}); }
+
+    void start_with(const std::map<std::string, std::string>& player_env) {
         test::ChildOptions options = test::options_under_root(test::program_path(), dir_.path());
+        for (const auto& [name, value] : player_env) options.env[name] = value;
         options.env["PATH"] = dir_ / "bin";
         options.env["HOME"] = dir_ / "home";
         options.env["QZ_FAKE_PLAYER_LOG"] = dir_ / "player.log";
         options.env["QZ_FAKE_FIRMWARE_LOG"] = dir_ / "firmware.log";
         ASSERT_TRUE(test::start_past_flush(child_, options, fifos_));
+    }
+
+    // Sessions the scripted player was started for, in order.
+    std::vector<std::string> player_starts() const {
+        std::vector<std::string> starts;
+        const std::string log = test::read_file(dir_ / "player.log");
+        for (size_t at = log.find("args "); at != std::string::npos; at = log.find("\nargs ", at + 1)) {
+            const size_t begin = log[at] == '\n' ? at + 1 : at;
+            starts.push_back(log.substr(begin, log.find('\n', begin) - begin));
+        }
+        return starts;
     }
 
     bool player_heard(const std::string& command, std::chrono::milliseconds timeout = 15s) {
@@ -115,6 +132,59 @@ TEST_F(PlaybackProgram, ContinueWatchingPlaysOnTheHardwarePlayerAndTheHistoryKee
     EXPECT_EQ(history[0]["play_url"], "https://cdn.example/phim-mot/3.mp4");
 
     fifos_[0]->press(evdev::BTN_SOUTH);  // B on the home screen
+    ASSERT_EQ(child_->wait_exit(), 0) << child_->stderr_text();
+}
+
+// A series with three episodes as the only title of the first shelf.
+const std::string SHELF = R"([{"id": "bo-1", "title": "Ba Tập", "slug": "ba-tap", "year": 2024}])";
+const std::string SERIES = R"({"id": "bo-1", "title": "Ba Tập", "slug": "ba-tap", "episodes": [
+  {"title": "Tập 1", "url": "http://cdn.example/ba-tap/1.mp4", "serverName": "S1", "number": 1},
+  {"title": "Tập 2", "url": "http://cdn.example/ba-tap/2.mp4", "serverName": "S1", "number": 2},
+  {"title": "Tập 3", "url": "http://cdn.example/ba-tap/3.mp4", "serverName": "S1", "number": 3}]})";
+
+// An episode whose stream ends ("completed") is followed at once by the next
+// one of the detail list; leaving that one with B records where it stopped.
+TEST_F(PlaybackProgram, CompletedEpisodeIsFollowedByTheNextOne) {
+    std::filesystem::remove(dir_ / (APP_DIR + "/history.json"));
+    test::write_file(dir_ / "data/home-phim-le.json", SHELF);
+    for (const char* other : {"home-phim-bo.json", "home-hoat-hinh.json", "home.json"}) {
+        test::write_file(dir_ / (std::string("data/") + other), "[]");
+    }
+    test::write_file(dir_ / "data/videos/ba-tap.json", SERIES);
+    const auto catalog = test::fixed_port_catalog(CATALOG_BASE_URL, {"--data", dir_ / "data"});
+    REQUIRE_FIXED_PORT_SERVER(*catalog);
+    // Each session "completes" 3 s after it started, unless left earlier.
+    ASSERT_NO_FATAL_FAILURE(start_with({{"QZ_FAKE_PLAYER_MODE", "complete"}, {"QZ_FAKE_PLAYER_AFTER", "3.0"}}));
+
+    ASSERT_TRUE(child_->wait_for_stderr("[Nuvalto] Fetching catalog from: ", 10s));
+    std::this_thread::sleep_for(2s);    // the shelves arrive from the loopback server
+    fifos_[0]->press(evdev::BTN_EAST);  // A on the series: its detail
+    ASSERT_TRUE(child_->wait_for_stderr("[Nuvalto] Fetching detail from: ", 10s)) << child_->stderr_text();
+    std::this_thread::sleep_for(1500ms);  // the detail screen is up; stray presses were consumed
+    test::write_file(dir_ / "player.log", "");
+    fifos_[0]->press(evdev::BTN_EAST);  // A: play the selected (first) episode
+    ASSERT_TRUE(test::fw_wait_until([&] { return player_starts().size() >= 2; }, 15s))
+        << child_->stderr_text() << test::read_file(dir_ / "player.log");
+    std::this_thread::sleep_for(1200ms);  // inside the second session, past the reader's warm-up
+    player_buttons_->press(evdev::BTN_SOUTH);
+    ASSERT_TRUE(child_->wait_for_stderr("action: Exited", 10s)) << child_->stderr_text();
+    ASSERT_TRUE(test::fw_wait_until([&] {
+        return test::count_of(child_->stderr_text(), "[History] Recorded progress for 'Ba Tập'") == 2;
+    }, 10s)) << child_->stderr_text();
+
+    EXPECT_EQ(player_starts(), (std::vector<std::string>{"args [\"http://cdn.example/ba-tap/1.mp4\"]",
+                                                         "args [\"http://cdn.example/ba-tap/2.mp4\"]"}));
+    const std::string err = child_->stderr_text();
+    EXPECT_NE(err.find("[Player] Playback completed automatically.\n"), std::string::npos) << err;
+    EXPECT_NE(err.find("[Playback] Starting: 'Ba Tập' - 'Tập 2 [S1]' (resume: Nones)\n"), std::string::npos) << err;
+    const auto history = nlohmann::json::parse(test::read_file(dir_ / (APP_DIR + "/history.json")));
+    ASSERT_EQ(history.size(), 1u);
+    EXPECT_EQ(history[0]["episode_number"], 2);
+    EXPECT_EQ(history[0]["play_url"], "http://cdn.example/ba-tap/2.mp4");
+    EXPECT_GE(history[0]["last_pos_secs"].get<int64_t>(), 1);
+
+    fifos_[0]->press(evdev::BTN_SOUTH);  // B: back to the home screen
+    fifos_[0]->press(evdev::BTN_SOUTH);  // B: leave
     ASSERT_EQ(child_->wait_exit(), 0) << child_->stderr_text();
 }
 
