@@ -5,7 +5,7 @@ QZ_PACKAGES=(
   build-essential cmake pkg-config ccache
   libgtest-dev libbenchmark-dev nlohmann-json3-dev libstb-dev
   libpng-dev libjpeg62-turbo-dev libwebp-dev
-  curl unzip zip ffmpeg python3 webp libjpeg-turbo-progs imagemagick
+  curl unzip zip ffmpeg python3 procps webp libjpeg-turbo-progs imagemagick
 )
 
 qz_sudo() {
