@@ -5,6 +5,7 @@
 #include <pthread.h>
 
 #include <functional>
+#include <ostream>
 
 #include "update/ota_client.h"
 
@@ -25,6 +26,8 @@ struct StartCase {
     const char* name;
     std::function<void(AppWorkers&)> start;
 };
+
+void PrintTo(const StartCase& c, std::ostream* os) { *os << c.name; }
 
 class WorkerThatCannotStart : public testing::TestWithParam<StartCase> {};
 
