@@ -27,9 +27,7 @@ std::optional<unsigned> hex_value(char c) {
 
 // The URL without its query and fragment: a "/" inside a signed token must
 // not move the directory or host that references are resolved against.
-std::string_view without_query(std::string_view url) {
-    return url.substr(0, std::min(url.find('?'), url.find('#')));
-}
+std::string_view without_query(std::string_view url) { return url.substr(0, std::min(url.find('?'), url.find('#'))); }
 
 // Where the host starts, or npos for a URL without "://".
 size_t authority_start(std::string_view url) {

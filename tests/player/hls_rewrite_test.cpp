@@ -53,29 +53,30 @@ void PrintTo(const CodingCase& c, std::ostream* os) { *os << c.name; }
 
 class PercentEncode : public ::testing::TestWithParam<CodingCase> {};
 TEST_P(PercentEncode, Encodes) { EXPECT_EQ(percent_encode(GetParam().in), GetParam().want); }
-INSTANTIATE_TEST_SUITE_P(
-    Table, PercentEncode,
-    ::testing::Values(CodingCase{"empty", "", ""}, CodingCase{"unreserved", "aZ09-._~", "aZ09-._~"},
-                      CodingCase{"url", "https://h.example/a b?x=1&y=+", "https%3A%2F%2Fh.example%2Fa%20b%3Fx%3D1%26y%3D%2B"},
-                      CodingCase{"percent itself", "50%", "50%25"},
-                      CodingCase{"utf8 in upper hex", "\xC3\xA9", "%C3%A9"},
-                      CodingCase{"nul and high bytes", std::string("\0\xFF", 2), "%00%FF"}));
+INSTANTIATE_TEST_SUITE_P(Table, PercentEncode,
+                         ::testing::Values(CodingCase{"empty", "", ""},
+                                           CodingCase{"unreserved", "aZ09-._~", "aZ09-._~"},
+                                           CodingCase{"url", "https://h.example/a b?x=1&y=+",
+                                                      "https%3A%2F%2Fh.example%2Fa%20b%3Fx%3D1%26y%3D%2B"},
+                                           CodingCase{"percent itself", "50%", "50%25"},
+                                           CodingCase{"utf8 in upper hex", "\xC3\xA9", "%C3%A9"},
+                                           CodingCase{"nul and high bytes", std::string("\0\xFF", 2), "%00%FF"}));
 
 class PercentDecode : public ::testing::TestWithParam<CodingCase> {};
 TEST_P(PercentDecode, Decodes) { EXPECT_EQ(percent_decode(GetParam().in), GetParam().want); }
-INSTANTIATE_TEST_SUITE_P(
-    Table, PercentDecode,
-    ::testing::Values(CodingCase{"both hex cases", "%41%4a%4A%2f", "AJJ/"},
-                      CodingCase{"trailing %2 kept", "a%2", "a%2"}, CodingCase{"trailing % kept", "a%", "a%"},
-                      CodingCase{"lone %2 kept", "%2", "%2"},
-                      CodingCase{"plus stays plus", "a+b%2B", "a+b+"},
-                      CodingCase{"invalid digits kept", "%zz%G1%1g", "%zz%G1%1g"},
-                      CodingCase{"a sign is not a digit", "%+1%-1% 1", "%+1%-1% 1"},
-                      CodingCase{"invalid escape then a valid one", "%2%41", "%2A"},
-                      CodingCase{"percent before an escape", "%%41", "%A"},
-                      CodingCase{"escaped percent is not decoded twice", "%2541", "%41"},
-                      CodingCase{"nul byte", "a%00b", std::string("a\0b", 3)},
-                      CodingCase{"multibyte after percent", "%\xC3\xA9", "%\xC3\xA9"}));
+INSTANTIATE_TEST_SUITE_P(Table, PercentDecode,
+                         ::testing::Values(CodingCase{"both hex cases", "%41%4a%4A%2f", "AJJ/"},
+                                           CodingCase{"trailing %2 kept", "a%2", "a%2"},
+                                           CodingCase{"trailing % kept", "a%", "a%"},
+                                           CodingCase{"lone %2 kept", "%2", "%2"},
+                                           CodingCase{"plus stays plus", "a+b%2B", "a+b+"},
+                                           CodingCase{"invalid digits kept", "%zz%G1%1g", "%zz%G1%1g"},
+                                           CodingCase{"a sign is not a digit", "%+1%-1% 1", "%+1%-1% 1"},
+                                           CodingCase{"invalid escape then a valid one", "%2%41", "%2A"},
+                                           CodingCase{"percent before an escape", "%%41", "%A"},
+                                           CodingCase{"escaped percent is not decoded twice", "%2541", "%41"},
+                                           CodingCase{"nul byte", "a%00b", std::string("a\0b", 3)},
+                                           CodingCase{"multibyte after percent", "%\xC3\xA9", "%\xC3\xA9"}));
 
 struct SegmentPathCase {
     const char* name;
@@ -88,15 +89,16 @@ class SegmentPath : public ::testing::TestWithParam<SegmentPathCase> {};
 TEST_P(SegmentPath, Decodes) { EXPECT_EQ(decode_segment_url(GetParam().path), GetParam().want); }
 INSTANTIATE_TEST_SUITE_P(
     Table, SegmentPath,
-    ::testing::Values(
-        SegmentPathCase{"url", "/segment?url=http%3A%2F%2Fh.example%2Fs.ts", "http://h.example/s.ts"},
-        SegmentPathCase{"trailing %2", "/segment?url=http%3A%2F%2Fh%2Fa%2", "http://h/a%2"},
-        SegmentPathCase{"empty url", "/segment?url=", ""},
-        // Bytes that are not UTF-8 are replaced, never passed on raw.
-        SegmentPathCase{"invalid utf8 replaced", "/segment?url=a%FFb", "a\xEF\xBF\xBD" "b"},
-        SegmentPathCase{"playlist path", "/stream.m3u8", std::nullopt},
-        SegmentPathCase{"prefix cut short", "/segment?url", std::nullopt},
-        SegmentPathCase{"other path", "/video", std::nullopt}));
+    ::testing::Values(SegmentPathCase{"url", "/segment?url=http%3A%2F%2Fh.example%2Fs.ts", "http://h.example/s.ts"},
+                      SegmentPathCase{"trailing %2", "/segment?url=http%3A%2F%2Fh%2Fa%2", "http://h/a%2"},
+                      SegmentPathCase{"empty url", "/segment?url=", ""},
+                      // Bytes that are not UTF-8 are replaced, never passed on raw.
+                      SegmentPathCase{"invalid utf8 replaced", "/segment?url=a%FFb",
+                                      "a\xEF\xBF\xBD"
+                                      "b"},
+                      SegmentPathCase{"playlist path", "/stream.m3u8", std::nullopt},
+                      SegmentPathCase{"prefix cut short", "/segment?url", std::nullopt},
+                      SegmentPathCase{"other path", "/video", std::nullopt}));
 
 TEST(PercentCoding, ProxiedReferenceComesBackByteForByte) {
     const std::string urls[] = {
@@ -118,7 +120,9 @@ TEST(PercentCoding, ProxiedReferenceComesBackByteForByte) {
 constexpr std::string_view PLAYLIST_URL = "https://cdn.example/a/b/index.m3u8";
 
 // The proxied reference the player should see for an upstream URL.
-std::string via_proxy(std::string_view url) { return std::string(PROXY_ORIGIN) + "/segment?url=" + percent_encode(url); }
+std::string via_proxy(std::string_view url) {
+    return std::string(PROXY_ORIGIN) + "/segment?url=" + percent_encode(url);
+}
 
 struct RewriteCase {
     const char* name;
@@ -145,14 +149,16 @@ INSTANTIATE_TEST_SUITE_P(
         RewriteCase{"surrounding white space trimmed", P, "  #EXTINF:4.0,  \n\tseg1.ts \n",
                     "#EXTINF:4.0,\n" + via_proxy("https://cdn.example/a/b/seg1.ts") + "\n"},
         RewriteCase{"relative lines against the base", P, "seg1.ts\nhd/seg2.ts\n../up.ts",
-                    via_proxy("https://cdn.example/a/b/seg1.ts") + "\n" + via_proxy("https://cdn.example/a/b/hd/seg2.ts") +
-                        "\n" + via_proxy("https://cdn.example/a/b/../up.ts") + "\n"},
+                    via_proxy("https://cdn.example/a/b/seg1.ts") + "\n" +
+                        via_proxy("https://cdn.example/a/b/hd/seg2.ts") + "\n" +
+                        via_proxy("https://cdn.example/a/b/../up.ts") + "\n"},
         RewriteCase{"absolute path against the origin", P, "/x/seg2.ts\n",
                     via_proxy("https://cdn.example/x/seg2.ts") + "\n"},
         RewriteCase{"absolute urls kept", P, "http://other.example/s.ts\nhttps://o.example/t.ts?k=v\n",
                     via_proxy("http://other.example/s.ts") + "\n" + via_proxy("https://o.example/t.ts?k=v") + "\n"},
-        RewriteCase{"key uri with method kept", P, "#EXT-X-KEY:METHOD=AES-128,URI=\"key.bin\",IV=0x0102\n",
-                    "#EXT-X-KEY:METHOD=AES-128,URI=\"" + via_proxy("https://cdn.example/a/b/key.bin") + "\",IV=0x0102\n"},
+        RewriteCase{
+            "key uri with method kept", P, "#EXT-X-KEY:METHOD=AES-128,URI=\"key.bin\",IV=0x0102\n",
+            "#EXT-X-KEY:METHOD=AES-128,URI=\"" + via_proxy("https://cdn.example/a/b/key.bin") + "\",IV=0x0102\n"},
         RewriteCase{"key uri absolute path", P, "#EXT-X-KEY:METHOD=AES-128,URI=\"/keys/k1\"",
                     "#EXT-X-KEY:METHOD=AES-128,URI=\"" + via_proxy("https://cdn.example/keys/k1") + "\"\n"},
         RewriteCase{"empty uri gives the base", P, "#EXT-X-MAP:URI=\"\"\n",
@@ -175,11 +181,12 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(RewritePlaylistNested, VariantPointsAtNestedPlaylistRewrittenAgainstItsOwnUrl) {
     constexpr uint16_t EPHEMERAL = 40123;
     const std::string origin = "http://127.0.0.1:40123";
-    const std::string variant = rewrite_proxy_playlist(
-        "#EXTM3U\n#EXT-X-STREAM-INF:BANDWIDTH=800000\nv1/prog.m3u8\n", PLAYLIST_URL, EPHEMERAL);
+    const std::string variant =
+        rewrite_proxy_playlist("#EXTM3U\n#EXT-X-STREAM-INF:BANDWIDTH=800000\nv1/prog.m3u8\n", PLAYLIST_URL, EPHEMERAL);
     const size_t stream_inf = variant.find("#EXT-X-STREAM-INF:BANDWIDTH=800000\n");
     ASSERT_NE(stream_inf, std::string::npos) << variant;
-    std::string reference = variant.substr(stream_inf + std::string_view("#EXT-X-STREAM-INF:BANDWIDTH=800000\n").size());
+    std::string reference =
+        variant.substr(stream_inf + std::string_view("#EXT-X-STREAM-INF:BANDWIDTH=800000\n").size());
     ASSERT_TRUE(reference.ends_with('\n')) << variant;
     reference.pop_back();
 
@@ -188,13 +195,12 @@ TEST(RewritePlaylistNested, VariantPointsAtNestedPlaylistRewrittenAgainstItsOwnU
     const std::optional<std::string> nested_url = decode_segment_url(path);
     ASSERT_EQ(nested_url, "https://cdn.example/a/b/v1/prog.m3u8");
 
-    const std::string nested =
-        rewrite_proxy_playlist("#EXTM3U\r\n#EXT-X-KEY:METHOD=AES-128,URI=\"k.key\"\r\nseg-0.ts\r\n/root.ts\r\n",
-                               *nested_url, EPHEMERAL);
-    EXPECT_EQ(nested, "#EXTM3U\n#EXT-X-KEY:METHOD=AES-128,URI=\"" + origin + "/segment?url=" +
-                          percent_encode("https://cdn.example/a/b/v1/k.key") + "\"\n" + origin + "/segment?url=" +
-                          percent_encode("https://cdn.example/a/b/v1/seg-0.ts") + "\n" + origin + "/segment?url=" +
-                          percent_encode("https://cdn.example/root.ts") + "\n");
+    const std::string nested = rewrite_proxy_playlist(
+        "#EXTM3U\r\n#EXT-X-KEY:METHOD=AES-128,URI=\"k.key\"\r\nseg-0.ts\r\n/root.ts\r\n", *nested_url, EPHEMERAL);
+    EXPECT_EQ(nested, "#EXTM3U\n#EXT-X-KEY:METHOD=AES-128,URI=\"" + origin +
+                          "/segment?url=" + percent_encode("https://cdn.example/a/b/v1/k.key") + "\"\n" + origin +
+                          "/segment?url=" + percent_encode("https://cdn.example/a/b/v1/seg-0.ts") + "\n" + origin +
+                          "/segment?url=" + percent_encode("https://cdn.example/root.ts") + "\n");
 }
 
 }  // namespace
