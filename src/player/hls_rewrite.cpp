@@ -25,10 +25,6 @@ std::optional<unsigned> hex_value(char c) {
     return std::nullopt;
 }
 
-// The URL without its query and fragment: a "/" inside a signed token must
-// not move the directory or host that references are resolved against.
-std::string_view without_query(std::string_view url) { return url.substr(0, std::min(url.find('?'), url.find('#'))); }
-
 // Where the host starts, or npos for a URL without "://".
 size_t authority_start(std::string_view url) {
     const size_t sep = url.find(SCHEME_SEPARATOR);
@@ -106,6 +102,23 @@ std::string proxied_reference(std::string_view absolute_url, uint16_t port) {
     return out;
 }
 
+std::vector<std::string> playlist_lines(std::string_view playlist) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start <= playlist.size()) {
+        size_t end = playlist.find('\n', start);
+        if (end == std::string_view::npos) end = playlist.size();
+        std::string_view raw = playlist.substr(start, end - start);
+        start = end + 1;
+        if (raw.ends_with('\r')) raw.remove_suffix(1);
+        std::string line = utf8::trim(raw);
+        if (!line.empty()) lines.push_back(std::move(line));
+    }
+    return lines;
+}
+
+std::string_view without_query(std::string_view url) { return url.substr(0, std::min(url.find('?'), url.find('#'))); }
+
 std::string playlist_base(std::string_view playlist_url) {
     const std::string_view path_part = without_query(playlist_url);
     const size_t slash = path_part.rfind('/');
@@ -134,15 +147,7 @@ std::string resolve_playlist_reference(std::string_view ref, std::string_view pl
 std::string rewrite_proxy_playlist(std::string_view playlist, std::string_view playlist_url, uint16_t port) {
     std::string out;
     out.reserve(playlist.size() * 2);
-    size_t start = 0;
-    while (start <= playlist.size()) {
-        size_t end = playlist.find('\n', start);
-        if (end == std::string_view::npos) end = playlist.size();
-        std::string_view raw = playlist.substr(start, end - start);
-        start = end + 1;
-        if (raw.ends_with('\r')) raw.remove_suffix(1);
-        const std::string line = utf8::trim(raw);
-        if (line.empty()) continue;
+    for (const std::string& line : playlist_lines(playlist)) {
         if (line.starts_with('#')) {
             out += rewrite_tag_line(line, playlist_url, port);
         } else {

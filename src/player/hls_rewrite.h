@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace qz {
 
@@ -31,6 +32,14 @@ std::optional<std::string> decode_segment_url(std::string_view path);
 
 // "http://127.0.0.1:{port}/segment?url={encoded}" for an absolute URL.
 std::string proxied_reference(std::string_view absolute_url, uint16_t port);
+
+// The lines of a playlist as both rewrites read them: split at "\n", one
+// trailing "\r" dropped, surrounding white space trimmed, blank lines left out.
+std::vector<std::string> playlist_lines(std::string_view playlist);
+
+// The URL without its query and fragment: a "/" inside a signed token must
+// not move the directory or host that references are resolved against.
+std::string_view without_query(std::string_view url);
 
 // The URL of the playlist up to and including the last "/" of its path
 // ("http://host/" for a bare host); the whole URL when it has no "/".

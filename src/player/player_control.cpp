@@ -19,6 +19,7 @@
 #include "common/log.h"
 #include "common/unique_fd.h"
 #include "common/utf8.h"
+#include "player/hls_rewrite.h"
 #include "process/command.h"
 #include "process/curl_args.h"
 
@@ -120,15 +121,9 @@ std::optional<std::string> read_player_file(const char* path) {
 
 int64_t clear_lowest_bit(int64_t v) { return v & ~int64_t{1}; }
 
-// The URL without its query and fragment: a "/" inside a signed token must
-// not move the directory that relative lines are resolved against.
-std::string_view url_path_part(std::string_view url) {
-    return url.substr(0, std::min(url.find('?'), url.find('#')));
-}
-
 // Everything up to the first "/" after "://"; nothing when there is none.
 std::optional<std::string_view> url_origin(std::string_view url) {
-    const std::string_view path_part = url_path_part(url);
+    const std::string_view path_part = without_query(url);
     const size_t scheme_end = path_part.find("://");
     if (scheme_end == std::string_view::npos) return std::nullopt;
     const size_t slash = path_part.find('/', scheme_end + 3);
@@ -138,7 +133,7 @@ std::optional<std::string_view> url_origin(std::string_view url) {
 
 // Up to and including the last "/", or the whole URL when it has none.
 std::string_view url_base(std::string_view url) {
-    const std::string_view path_part = url_path_part(url);
+    const std::string_view path_part = without_query(url);
     const size_t slash = path_part.rfind('/');
     if (slash == std::string_view::npos) return url;
     return path_part.substr(0, slash + 1);
@@ -247,15 +242,7 @@ std::string rewrite_playlist(std::string_view playlist, std::string_view url) {
     const std::optional<std::string_view> origin = url_origin(url);
     std::string out;
     out.reserve(playlist.size() + playlist.size() / 2);
-    size_t start = 0;
-    while (start <= playlist.size()) {
-        size_t end = playlist.find('\n', start);
-        if (end == std::string_view::npos) end = playlist.size();
-        std::string_view raw = playlist.substr(start, end - start);
-        start = end + 1;
-        if (raw.ends_with('\r')) raw.remove_suffix(1);
-        const std::string line = utf8::trim(raw);
-        if (line.empty()) continue;
+    for (const std::string& line : playlist_lines(playlist)) {
         if (line.starts_with('#') || line.starts_with("http://") || line.starts_with("https://")) {
             out += line;
         } else if (line.starts_with('/') && origin) {
